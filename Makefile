@@ -1,0 +1,40 @@
+# A newcomer's two commands: `make run` and `make test`.
+PRESET ?= default
+BUILD  := build/$(PRESET)
+JOBS   ?= $(shell nproc)
+
+.PHONY: run test build bootstrap configure asan tsan fuzz mingw bench clean
+
+run: build
+	@echo "== qelctl list (built-in simulated rig)"
+	@$(BUILD)/tools/qelctl/qelctl list
+	@echo "== qelctl rates"
+	@$(BUILD)/tools/qelctl/qelctl rates
+
+test: build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+bootstrap:
+	@scripts/bootstrap
+
+configure: bootstrap
+	@[ -f $(BUILD)/build.ninja ] || cmake --preset $(PRESET) >/dev/null
+
+build: configure
+	@cmake --build $(BUILD) -j $(JOBS)
+
+asan tsan:
+	$(MAKE) test PRESET=$@
+
+fuzz: bootstrap
+	cmake --preset fuzz >/dev/null && cmake --build build/fuzz -j $(JOBS)
+	build/fuzz/device/fuzz_records -max_total_time=30
+
+mingw: bootstrap
+	cmake --preset mingw >/dev/null && cmake --build build/mingw -j $(JOBS)
+
+bench: build
+	$(BUILD)/device/qel_device_bench
+
+clean:
+	rm -rf build

@@ -1,0 +1,44 @@
+#pragma once
+// The driver control handle: synchronous driver-wide requests under the
+// driver lock.
+#include <cstdint>
+#include <mutex>
+
+#include "device/Records.h"
+#include "device/Status.h"
+#include "os/Os.h"
+
+namespace qel {
+
+class CQel1394Driver {
+public:
+    explicit CQel1394Driver(os::IOs& os) : os_(os) {}
+    virtual ~CQel1394Driver();
+    CQel1394Driver(const CQel1394Driver&) = delete;
+    CQel1394Driver& operator=(const CQel1394Driver&) = delete;
+
+    // Opens "\\.\{GUID}" unless open already (then 0, nothing sent).
+    Status openDriver(const os::Guid& interfaceGuid);
+    void closeDriver();
+    Status request(std::uint32_t code, const void* in, std::uint32_t inLen, void* out, std::uint32_t outLen,
+                   std::uint32_t* bytesReturned = nullptr);
+
+    const QEL_DRIVER_VERSION& version() const { return version_; }
+    bool isOpen() const;
+    os::IOs& platform() { return os_; }
+
+protected:
+    // FireWire: byte 0 = 2 and byte 1 >= 14. The USB driver accepts any 2.x.
+    virtual bool acceptVersion(const QEL_DRIVER_VERSION& v) const;
+    // Sends `code` and requires an answer of exactly `outLen` bytes.
+    Status requestRecord(std::uint32_t code, const void* in, std::uint32_t inLen, void* out, std::uint32_t outLen);
+
+    os::IOs& os_;
+    mutable std::recursive_mutex lock_;
+
+private:
+    os::Handle control_ = nullptr;
+    QEL_DRIVER_VERSION version_;
+};
+
+}  // namespace qel

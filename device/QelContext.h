@@ -1,0 +1,24 @@
+#pragma once
+// The per-process objects of the device layer, created once by a program (or
+// a test) and handed down: the platform seam and the process-wide driver
+// objects. Nothing in the device layer is a hidden global.
+#include "device/Drv.h"
+#include "os/Os.h"
+
+namespace qel {
+
+class QelContext {
+public:
+    explicit QelContext(os::IOs& os) : os_(os), drv_(os) {}
+    QelContext(const QelContext&) = delete;
+    QelContext& operator=(const QelContext&) = delete;
+
+    os::IOs& platform() { return os_; }
+    CDrv& drv() { return drv_; }
+
+private:
+    os::IOs& os_;
+    CDrv drv_;
+};
+
+}  // namespace qel

@@ -1,0 +1,53 @@
+#include "sim/Requests.h"
+
+#include <cstdio>
+#include <iterator>
+
+namespace qel::sim {
+
+namespace {
+struct Entry {
+    std::uint32_t code;
+    const char* name;
+};
+constexpr Entry kNames[] = {
+    {req::kGetDriverVersion, "QEL_REQ_GET_DRIVER_VERSION"},
+    {req::kRegisterEvent, "QEL_REQ_REGISTER_EVENT"},
+    {req::kGetEvent, "QEL_REQ_GET_EVENT"},
+    {req::kGetDeviceList, "QEL_REQ_GET_DEVICE_LIST"},
+    {req::kGetSyncSettings, "QEL_REQ_GET_SYNC_SETTINGS"},
+    {req::kSetSyncSettings, "QEL_REQ_SET_SYNC_SETTINGS"},
+    {req::kGetSyncParameter, "QEL_REQ_GET_SYNC_PARAMETER"},
+    {req::kSetSyncParameter, "QEL_REQ_SET_SYNC_PARAMETER"},
+    {req::kGetSampleRateInfo, "QEL_REQ_GET_SAMPLE_RATE_INFO"},
+    {req::kSetSampleRate, "QEL_REQ_SET_SAMPLE_RATE"},
+    {req::kGetSyncModeInfo, "QEL_REQ_GET_SYNC_MODE_INFO"},
+    {req::kSetSyncMode, "QEL_REQ_SET_SYNC_MODE"},
+    {req::kGetDeviceProperties, "QEL_REQ_GET_DEVICE_PROPERTIES"},
+    {req::kEndSyncChange, "QEL_REQ_END_SYNC_CHANGE"},
+    {req::kBeginSyncChange, "QEL_REQ_BEGIN_SYNC_CHANGE"},
+    {req::kGetOwnDeviceProperties, "QEL_REQ_GET_OWN_DEVICE_PROPERTIES"},
+    {req::kGetDeviceCapabilities, "QEL_REQ_GET_DEVICE_CAPABILITIES"},
+    {req::kAsyncReadBlock, "QEL_REQ_ASYNC_READ_BLOCK"},
+    {req::kAvcTransaction, "QEL_REQ_AVC_TRANSACTION"},
+    {req::kGetNotifyResponse, "QEL_REQ_GET_NOTIFY_RESPONSE"},
+    {req::kRegisterNotifyEvent, "QEL_REQ_REGISTER_NOTIFY_EVENT"},
+    {req::kCancelNotify, "QEL_REQ_CANCEL_NOTIFY"},
+};
+}  // namespace
+
+std::string requestName(std::uint32_t code) {
+    for (const Entry& e : kNames)
+        if (e.code == code || usbCode(e.code) == code) return e.name;
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "0x%08X", static_cast<unsigned>(code));
+    return buf;
+}
+
+std::uint32_t requestCode(const std::string& name) {
+    for (const Entry& e : kNames)
+        if (name == e.name) return e.code;
+    return 0;
+}
+
+}  // namespace qel::sim

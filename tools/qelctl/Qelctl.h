@@ -1,0 +1,70 @@
+#pragma once
+// qelctl: a command-line tool over the device layer, running against the
+// simulated rig. One Qelctl object is one session: the rig, the platform seam
+// and the process context live as long as it does, so the commands of a script
+// (`qelctl -`) act on the same rig one after another.
+#include <cstdint>
+#include <functional>
+#include <iosfwd>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "device/QelContext.h"
+#include "device/Status.h"
+#include "os/sim/SimOs.h"
+#include "sim/Rig.h"
+
+namespace qel::tools {
+
+// A command's failure: the status, or a usage error when status is 0.
+struct CommandError {
+    Status status = 0;
+    std::string message;
+};
+
+class Qelctl {
+public:
+    explicit Qelctl(std::unique_ptr<sim::Rig> rig = sim::Rig::makeDefault());
+    ~Qelctl();
+
+    // Runs the command line (without the program name); returns the exit code.
+    int run(const std::vector<std::string>& args, std::istream& in, std::ostream& out, std::ostream& err);
+
+    sim::Rig& rig() { return *rig_; }
+    QelContext& context() { return *context_; }
+
+    using Args = std::vector<std::string>;
+    using Handler = std::function<std::optional<CommandError>(const Args& args, std::ostream& out)>;
+
+private:
+    struct Command {
+        std::string usage;
+        Handler handler;
+    };
+    void addCommands();
+    void add(const std::string& name, const std::string& usage, Handler handler);
+    // Runs one command line; false when it failed (the error is printed).
+    bool runLine(const Args& words, std::ostream& out, std::ostream& err);
+    std::optional<CommandError> simCommand(const Args& args, std::ostream& out);
+    void printUsage(std::ostream& err) const;
+
+    // The driver's control handle, opened on first use and kept for the session.
+    std::optional<CommandError> ensureDriver();
+    // A device named by identifier (decimal or 0x-hex) or by device name.
+    std::optional<CommandError> resolveDevice(const std::string& name, std::uint32_t& id);
+
+    std::unique_ptr<sim::Rig> rig_;
+    std::unique_ptr<os::SimOs> os_;
+    std::unique_ptr<QelContext> context_;
+    std::map<std::string, Command> commands_;
+    bool trace_ = false;
+};
+
+// Strict number parsing for arguments: decimal or 0x-hex, whole text.
+std::optional<std::uint32_t> parseU32(const std::string& text);
+std::optional<double> parseDouble(const std::string& text);
+
+}  // namespace qel::tools
