@@ -35,33 +35,46 @@ public:
 
     sim::Rig& rig() { return *rig_; }
     QelContext& context() { return *context_; }
+    os::SimOs& platform() { return *os_; }
 
     using Args = std::vector<std::string>;
     using Handler = std::function<std::optional<CommandError>(const Args& args, std::ostream& out)>;
 
-private:
-    struct Command {
-        std::string usage;
-        Handler handler;
-    };
-    void addCommands();
+    // Command registration; each group of commands lives in its own file.
     void add(const std::string& name, const std::string& usage, Handler handler);
-    // Runs one command line; false when it failed (the error is printed).
-    bool runLine(const Args& words, std::ostream& out, std::ostream& err);
-    std::optional<CommandError> simCommand(const Args& args, std::ostream& out);
-    void printUsage(std::ostream& err) const;
+    // `sim NAME ...` in scripts: acts on the rig.
+    void addSim(const std::string& name, const std::string& usage, Handler handler);
 
     // The driver's control handle, opened on first use and kept for the session.
     std::optional<CommandError> ensureDriver();
     // A device named by identifier (decimal or 0x-hex) or by device name.
     std::optional<CommandError> resolveDevice(const std::string& name, std::uint32_t& id);
 
+private:
+    struct Command {
+        std::string usage;
+        Handler handler;
+    };
+    // Runs one command line; false when it failed (the error is printed).
+    bool runLine(const Args& words, std::ostream& out, std::ostream& err);
+    std::optional<CommandError> simCommand(const Args& args, std::ostream& out);
+    void printUsage(std::ostream& err) const;
+
     std::unique_ptr<sim::Rig> rig_;
     std::unique_ptr<os::SimOs> os_;
     std::unique_ptr<QelContext> context_;
     std::map<std::string, Command> commands_;
+    std::map<std::string, Command> simCommands_;
     bool trace_ = false;
 };
+
+// The command groups.
+void addDriverCommands(Qelctl& tool);
+void addDriverSimCommands(Qelctl& tool);
+
+std::optional<CommandError> failed(Status status);
+std::optional<CommandError> usage(const std::string& message);
+std::string quoted(const std::string& s);
 
 // Strict number parsing for arguments: decimal or 0x-hex, whole text.
 std::optional<std::uint32_t> parseU32(const std::string& text);
