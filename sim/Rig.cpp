@@ -468,8 +468,9 @@ void Rig::workerLoop() {
             opsChanged_.wait(lock);
             continue;
         }
-        if (std::chrono::steady_clock::now() < next->due) {
-            opsChanged_.wait_until(lock, next->due);
+        if (const auto due = next->due; std::chrono::steady_clock::now() < due) {
+            // `next` may be gone once the lock is released: wait on a copy.
+            opsChanged_.wait_until(lock, due);
             continue;  // the set of ops may have changed
         }
         PendingOp& op = ops_.at(nextId);
