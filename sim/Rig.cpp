@@ -246,8 +246,13 @@ void Rig::trace(const File& f, std::uint32_t code, os::ConstByteSpan in, os::Con
                 const Reply& r) {
     if (!traceEnabled_) return;
     std::string line = f.bus == Bus::FireWire ? "fw" : "usb";
-    if (!f.control) line += ":" + std::to_string(f.deviceId);
-    line += " " + requestName(code) + " ";
+    if (!f.control) {
+        line += ':';
+        line += std::to_string(f.deviceId);
+    }
+    line += ' ';
+    line += requestName(code);
+    line += ' ';
     if (r.status == kOk) {
         line += "ok";
     } else {
@@ -639,6 +644,7 @@ Reply Rig::controlRequest(File& f, std::uint32_t code, os::ConstByteSpan in, os:
         syncChangeDepth_--;
         return Reply{kOk, 0};
     default:
+        if (const auto r = controlPanelRequest(code, in, out)) return *r;
         return fail(kInvalidFunction);
     }
 }
