@@ -32,6 +32,7 @@ std::unique_ptr<Rig> Rig::makeDefault() {
                        {5, 5, "S-MUX"},    {4, 6, "WCK in"},     {3, 7, "host"}};
     q1814.currentSyncMode = 0;
     rig->addFwDevice(std::move(q1814));
+    installDefaultControlPanel(*rig);
 
     return rig;
 }
