@@ -1,7 +1,9 @@
 #pragma once
 // The per-process objects of the device layer, created once by a program (or
-// a test) and handed down: the platform seam and the process-wide driver
-// objects. Nothing in the device layer is a hidden global.
+// a test) and handed down: the platform seam, the process-wide driver objects
+// and the long-lived AV/C command objects. Nothing in the device layer is a
+// hidden global.
+#include "device/AvcNotifyCmd.h"
 #include "device/Drv.h"
 #include "os/Os.h"
 
@@ -15,10 +17,12 @@ public:
 
     os::IOs& platform() { return os_; }
     CDrv& drv() { return drv_; }
+    AvcCommands& avc() { return avc_; }
 
 private:
     os::IOs& os_;
     CDrv drv_;
+    AvcCommands avc_;
 };
 
 }  // namespace qel

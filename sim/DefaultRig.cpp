@@ -2,6 +2,8 @@
 // describes, so that every program runs out of the box.
 #include "sim/Rig.h"
 
+#include "sim/FwFirmware.h"
+
 namespace qel::sim {
 
 std::unique_ptr<Rig> Rig::makeDefault() {
@@ -18,6 +20,7 @@ std::unique_ptr<Rig> Rig::makeDefault() {
     q610.syncModes = {{4, 1, "internal"}, {5, 2, "spdif"}, {5, 3, "optical"}, {4, 4, "word clock"},
                       {2, 5, "pc"}};
     q610.currentSyncMode = 0;
+    q610.firmware = std::make_shared<FwFirmware>(std::vector<std::uint8_t>{1, 2, 3, 4});
     rig->addFwDevice(std::move(q610));
 
     FwDeviceModel q1814;
@@ -31,8 +34,8 @@ std::unique_ptr<Rig> Rig::makeDefault() {
     q1814.syncModes = {{4, 1, "Internal"}, {5, 2, "SPDIF coax"}, {5, 3, "TOS optical"}, {5, 4, "ADAT"},
                        {5, 5, "S-MUX"},    {4, 6, "WCK in"},     {3, 7, "host"}};
     q1814.currentSyncMode = 0;
+    q1814.firmware = std::make_shared<FwFirmware>(std::vector<std::uint8_t>{1, 2, 3, 4, 5, 6, 7, 8});
     rig->addFwDevice(std::move(q1814));
-    installDefaultControlPanel(*rig);
 
     return rig;
 }

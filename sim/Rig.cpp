@@ -107,6 +107,7 @@ bool Rig::unplug(std::uint32_t deviceId) {
         FwDevice* d = fwDevice(deviceId);
         if (d == nullptr || !d->present) return false;
         d->present = false;
+        if (d->model.firmware) d->model.firmware->busReset();
         // Requests in flight on the device's handles end with an error.
         for (auto& [opId, op] : ops_) {
             if (op.done) continue;
@@ -152,6 +153,7 @@ bool Rig::withFwDevice(std::uint32_t deviceId, const std::function<void(FwDevice
     FwDevice* d = fwDevice(deviceId);
     if (d == nullptr) return false;
     fn(d->model);
+    deliverNotifies(deviceId);
     return true;
 }
 
@@ -340,7 +342,12 @@ std::uint32_t Rig::openPath(const std::string& path, std::uint32_t& error) {
 bool Rig::closeFile(std::uint32_t file) {
     {
         std::lock_guard lock(mutex_);
-        if (files_.erase(file) == 0) return false;
+        const auto it = files_.find(file);
+        if (it == files_.end()) return false;
+        if (!it->second.control)
+            if (FwDevice* d = fwDevice(it->second.deviceId); d != nullptr && d->model.firmware)
+                d->model.firmware->cancelNotifies(file);
+        files_.erase(it);
         for (auto& [opId, op] : ops_)
             if (!op.done && op.file == file) completeOp(op, fail(kOperationAborted));
     }
@@ -534,10 +541,12 @@ void Rig::encodeSyncModes(const FwDeviceModel& m, os::ByteSpan out) const {
     for (std::size_t i = 0; i < n; ++i) encodeSyncEntry(out, 56 + 48 * i, m.syncModes[i]);
 }
 
-Reply Rig::dispatch(std::uint32_t, File& f, std::uint32_t code, os::ConstByteSpan in, os::ByteSpan out) {
+Reply Rig::dispatch(std::uint32_t fileId, File& f, std::uint32_t code, os::ConstByteSpan in, os::ByteSpan out) {
     if (f.control) return controlRequest(f, code, in, out);
     FwDevice* d = fwDevice(f.deviceId);
     if (d == nullptr || !d->present || d->generation != f.generation) return fail(kDeviceNotConnected);
+    if (isAvcRequest(code) && d->model.firmware && d->model.firmware->hasAvc())
+        return avcRequest(fileId, f, *d, code, in, out);
     return deviceRequest(*d, code, in, out);
 }
 

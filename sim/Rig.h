@@ -20,7 +20,6 @@
 
 #include "os/Bytes.h"
 #include "os/Guid.h"
-#include "sim/ControlPanelState.h"
 #include "sim/Kernel.h"
 
 namespace qel::sim {
@@ -50,6 +49,21 @@ public:
     virtual ~Firmware() = default;
     // Return nullopt for a request the firmware does not handle.
     virtual std::optional<Reply> request(std::uint32_t code, os::ConstByteSpan in, os::ByteSpan out) = 0;
+
+    // ---- AV/C unit (sim/RigAvc.cpp carries the frames to and from it)
+    virtual bool hasAvc() const { return false; }
+    // The response frame to a command frame sent on the device handle `origin`.
+    virtual std::vector<std::uint8_t> avcCommand(std::uint32_t /*origin*/, os::ConstByteSpan /*frame*/) { return {}; }
+    struct NotifyResponse {
+        std::uint32_t origin = 0;  // the device handle that armed the NOTIFY
+        std::vector<std::uint8_t> frame;
+    };
+    // Final responses of NOTIFYs completed since the last call.
+    virtual std::vector<NotifyResponse> takeNotifyResponses() { return {}; }
+    // Forgets the NOTIFYs armed from a handle (closed or cancelled).
+    virtual void cancelNotifies(std::uint32_t /*origin*/) {}
+    // The device left the bus: every NOTIFY ends.
+    virtual void busReset() {}
 };
 
 struct FwDeviceModel {
@@ -112,10 +126,6 @@ public:
     // The set-sample-rate request fails with 0xE0000047 while this is set.
     void setWdmInUse(bool inUse);
 
-    // ---- Control panel settings (sim/ControlPanelDriver.cpp)
-    // Runs `fn` on the driver's control-panel settings under the rig lock.
-    void withControlPanel(const std::function<void(ControlPanelState&)>& fn);
-
     // ---- Trace
     std::vector<std::string> takeTrace();
     void setTraceEnabled(bool on);
@@ -156,6 +166,8 @@ private:
         std::uint32_t generation = 0;
         std::uint32_t registeredEvent = 0;   // QEL_REQ_REGISTER_EVENT
         std::deque<std::uint32_t> events;    // queued driver event codes
+        std::uint32_t notifyEvent = 0;       // QEL_REQ_REGISTER_NOTIFY_EVENT
+        std::deque<std::vector<std::uint8_t>> notifyResponses;  // NOTIFY final responses
     };
     struct PendingOp {
         std::uint32_t file = 0;
@@ -170,9 +182,13 @@ private:
 
     Reply dispatch(std::uint32_t fileId, File& f, std::uint32_t code, os::ConstByteSpan in, os::ByteSpan out);
     Reply controlRequest(File& f, std::uint32_t code, os::ConstByteSpan in, os::ByteSpan out);
-    // The control panel's own requests; nullopt for any other code.
-    std::optional<Reply> controlPanelRequest(std::uint32_t code, os::ConstByteSpan in, os::ByteSpan out);
     Reply deviceRequest(FwDevice& d, std::uint32_t code, os::ConstByteSpan in, os::ByteSpan out);
+    // AV/C transactions and NOTIFY delivery on a device handle (sim/RigAvc.cpp).
+    static bool isAvcRequest(std::uint32_t code);
+    Reply avcRequest(std::uint32_t fileId, File& f, FwDevice& d, std::uint32_t code, os::ConstByteSpan in,
+                     os::ByteSpan out);
+    // Hands the device's completed NOTIFYs to the handles that armed them.
+    void deliverNotifies(std::uint32_t deviceId);
     Reply process(std::uint32_t fileId, std::uint32_t code, os::ConstByteSpan in, os::ByteSpan out);
     void trace(const File& f, std::uint32_t code, os::ConstByteSpan in, os::ConstByteSpan out,
                const Reply& r);
@@ -206,7 +222,6 @@ private:
     SampleRates rates_;
     int syncChangeDepth_ = 0;
     bool wdmInUse_ = false;
-    ControlPanelState cpl_;
     struct Failure {
         std::uint32_t skip = 0;
         std::uint32_t count = 0;
