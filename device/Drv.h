@@ -34,6 +34,8 @@ public:
     Status endSyncChange();
 
     const std::vector<QEL_DEVICE_PROPERTIES>& deviceProperties() const { return deviceProperties_; }
+    // The control panel edits ranks in place before writing the records back.
+    std::vector<QEL_DEVICE_PROPERTIES>& deviceProperties() { return deviceProperties_; }
     const std::vector<QEL_DEVICE_SYNCH_MODE_INFO>& syncModes() const { return syncModes_; }
     std::vector<QEL_DEVICE_SYNCH_MODE_INFO>& syncModes() { return syncModes_; }
     QEL_SYNC_SETTINGS& syncSettings() { return syncSettings_; }

@@ -36,6 +36,7 @@ std::unique_ptr<Rig> Rig::makeDefault() {
     q1814.currentSyncMode = 0;
     q1814.firmware = std::make_shared<FwFirmware>(std::vector<std::uint8_t>{1, 2, 3, 4, 5, 6, 7, 8});
     rig->addFwDevice(std::move(q1814));
+    installDefaultControlPanel(*rig);
 
     return rig;
 }

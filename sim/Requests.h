@@ -24,6 +24,21 @@ inline constexpr std::uint32_t kSetSyncMode = 0x80882904;
 inline constexpr std::uint32_t kGetDeviceProperties = 0x80882920;
 inline constexpr std::uint32_t kEndSyncChange = 0x80882A00;
 inline constexpr std::uint32_t kBeginSyncChange = 0x80882A04;
+// Control handle, FireWire: the control panel's own requests.
+inline constexpr std::uint32_t kGetAsioNameOption = 0x80882810;
+inline constexpr std::uint32_t kSetAsioNameOption = 0x80882814;
+inline constexpr std::uint32_t kGetChannelLists = 0x80882864;
+inline constexpr std::uint32_t kSetDeviceProperties = 0x80882924;
+inline constexpr std::uint32_t kGetStreamInfo = 0x80882928;
+inline constexpr std::uint32_t kGetChannelProperties = 0x80882980;
+inline constexpr std::uint32_t kSetChannelProperties = 0x80882984;
+inline constexpr std::uint32_t kGetStreamBuffer = 0x80882A80;
+inline constexpr std::uint32_t kSetStreamBuffer = 0x80882A84;
+inline constexpr std::uint32_t kGetAsioBuffer = 0x80882A88;
+inline constexpr std::uint32_t kSetAsioBuffer = 0x80882A8C;
+inline constexpr std::uint32_t kGetWdmBuffer = 0x80882A90;
+inline constexpr std::uint32_t kSetWdmBuffer = 0x80882A94;
+inline constexpr std::uint32_t kGetStatistics = 0x80882AC8;
 // Per-device handle, FireWire.
 inline constexpr std::uint32_t kGetOwnDeviceProperties = 0x80882B00;
 inline constexpr std::uint32_t kGetDeviceCapabilities = 0x80882C08;

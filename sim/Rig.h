@@ -20,6 +20,7 @@
 
 #include "os/Bytes.h"
 #include "os/Guid.h"
+#include "sim/ControlPanelState.h"
 #include "sim/Kernel.h"
 
 namespace qel::sim {
@@ -126,6 +127,10 @@ public:
     // The set-sample-rate request fails with 0xE0000047 while this is set.
     void setWdmInUse(bool inUse);
 
+    // ---- Control panel settings (sim/ControlPanelDriver.cpp)
+    // Runs `fn` on the driver's control-panel settings under the rig lock.
+    void withControlPanel(const std::function<void(ControlPanelState&)>& fn);
+
     // ---- Trace
     std::vector<std::string> takeTrace();
     void setTraceEnabled(bool on);
@@ -182,6 +187,8 @@ private:
 
     Reply dispatch(std::uint32_t fileId, File& f, std::uint32_t code, os::ConstByteSpan in, os::ByteSpan out);
     Reply controlRequest(File& f, std::uint32_t code, os::ConstByteSpan in, os::ByteSpan out);
+    // The control panel's own requests; nullopt for any other code.
+    std::optional<Reply> controlPanelRequest(std::uint32_t code, os::ConstByteSpan in, os::ByteSpan out);
     Reply deviceRequest(FwDevice& d, std::uint32_t code, os::ConstByteSpan in, os::ByteSpan out);
     // AV/C transactions and NOTIFY delivery on a device handle (sim/RigAvc.cpp).
     static bool isAvcRequest(std::uint32_t code);
@@ -222,6 +229,7 @@ private:
     SampleRates rates_;
     int syncChangeDepth_ = 0;
     bool wdmInUse_ = false;
+    ControlPanelState cpl_;
     struct Failure {
         std::uint32_t skip = 0;
         std::uint32_t count = 0;

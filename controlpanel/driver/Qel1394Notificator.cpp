@@ -1,0 +1,148 @@
+#include "controlpanel/driver/Qel1394Notificator.h"
+
+#include <system_error>
+
+#include "device/Requests.h"
+
+namespace qel::cpl {
+
+CQel1394Notificator::CQel1394Notificator(os::IOs& os, const os::Guid& driverGuid, std::chrono::milliseconds stopLimit)
+    : CQel1394Driver(os), driverGuid_(driverGuid), stopLimit_(stopLimit) {
+    stopEvent_ = os_.createEvent(/*manualReset=*/false, /*initialState=*/false);
+    driverEvent_ = os_.createEvent(false, false);
+}
+
+CQel1394Notificator::~CQel1394Notificator() {
+    stop();
+    std::vector<Abandoned> left;
+    {
+        std::lock_guard lock(lock_);
+        left.swap(abandoned_);
+    }
+    for (Abandoned& a : left) {
+        {
+            std::lock_guard l(a.state->mutex);
+            a.state->stopRequested = true;
+        }
+        if (stopEvent_ != nullptr) os_.setEvent(stopEvent_);
+        a.thread.join();
+    }
+    if (stopEvent_ != nullptr) os_.closeHandle(stopEvent_);
+    if (driverEvent_ != nullptr) os_.closeHandle(driverEvent_);
+}
+
+void CQel1394Notificator::setTarget(IMessageTarget* target, std::uint32_t message, std::uintptr_t wParam,
+                                    std::intptr_t lParam) {
+    std::lock_guard lock(targetLock_);
+    target_ = target;
+    message_ = message;
+    wParam_ = wParam;
+    lParam_ = lParam;
+}
+
+bool CQel1394Notificator::hasWorker() const {
+    std::lock_guard lock(lock_);
+    return worker_.joinable();
+}
+
+bool CQel1394Notificator::stopRequested(WorkerState& state) {
+    std::lock_guard lock(state.mutex);
+    return state.stopRequested;
+}
+
+void CQel1394Notificator::reapAbandoned() {
+    for (auto it = abandoned_.begin(); it != abandoned_.end();) {
+        bool done = false;
+        {
+            std::lock_guard l(it->state->mutex);
+            done = it->state->done;
+        }
+        if (done) {
+            it->thread.join();
+            it = abandoned_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
+Status CQel1394Notificator::start() {
+    std::lock_guard lock(lock_);
+    if (worker_.joinable()) return QEL_OK;
+    if (stopEvent_ == nullptr || driverEvent_ == nullptr) return QEL_E_NO_EVENT;
+    reapAbandoned();
+    os_.resetEvent(stopEvent_);
+    os_.resetEvent(driverEvent_);
+
+    Status status = openDriver(driverGuid_);
+    if (status != QEL_OK) return status;
+    std::uint8_t in[4];
+    os::putLe32(in, 0, os_.eventValue(driverEvent_));
+    status = request(QEL_REQ_REGISTER_EVENT, in, sizeof in, nullptr, 0);
+    if (status != QEL_OK) {
+        closeDriver();
+        return status;
+    }
+    auto state = std::make_shared<WorkerState>();
+    try {
+        worker_ = std::thread([this, state] { run(*state); });
+    } catch (const std::system_error&) {
+        closeDriver();
+        return QEL_E_FAILED;
+    }
+    workerState_ = std::move(state);
+    return QEL_OK;
+}
+
+void CQel1394Notificator::run(WorkerState& state) {
+    const os::Handle events[2] = {stopEvent_, driverEvent_};
+    while (!stopRequested(state)) {
+        const std::uint32_t r = os_.waitForAny(events, 2, os::kInfinite);
+        if (r == os::kWaitObject0) break;
+        if (r == os::kWaitObject0 + 1) {
+            std::lock_guard lock(targetLock_);
+            if (target_ != nullptr) target_->post(message_, wParam_, lParam_);
+            continue;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    {
+        std::lock_guard lock(state.mutex);
+        state.done = true;
+    }
+    state.ended.notify_all();
+}
+
+Status CQel1394Notificator::stop() {
+    std::thread worker;
+    std::shared_ptr<WorkerState> state;
+    {
+        std::lock_guard lock(lock_);
+        worker = std::move(worker_);
+        state = std::move(workerState_);
+    }
+    Status result = QEL_OK;
+    if (worker.joinable()) {
+        {
+            std::lock_guard l(state->mutex);
+            state->stopRequested = true;
+        }
+        os_.setEvent(stopEvent_);
+        bool ended = false;
+        {
+            std::unique_lock l(state->mutex);
+            ended = state->ended.wait_for(l, stopLimit_, [&] { return state->done; });
+        }
+        if (ended) {
+            worker.join();
+        } else {
+            std::lock_guard lock(lock_);
+            abandoned_.push_back(Abandoned{std::move(worker), std::move(state)});
+            result = QEL_E_FAILED;
+        }
+    }
+    closeDriver();
+    return result;
+}
+
+}  // namespace qel::cpl
