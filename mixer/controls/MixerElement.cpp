@@ -1,0 +1,118 @@
+#include "mixer/controls/MixerElement.h"
+
+#include "ui/ControlId.h"
+#include "ui/SkinLoader.h"
+#include "ui/WindowMessage.h"
+
+#include <QLabel>
+#include <QPainter>
+
+namespace {
+
+// Legends on the dark skin.
+const QColor kLabelText(0xC9, 0xCE, 0xD6);
+
+} // namespace
+
+CMixerElement::CMixerElement(int backgroundId, QWidget* parent)
+    : QWidget(parent), m_backgroundId(backgroundId), m_background(CSkin::Bitmap(backgroundId))
+{
+    QPalette pal = palette();
+    pal.setColor(QPalette::WindowText, kLabelText);
+    setPalette(pal);
+}
+
+void CMixerElement::Create(QWidget* parent)
+{
+    setParent(parent);
+    OnInitDialog();
+}
+
+void CMixerElement::OnInitDialog()
+{
+    const QSize size = m_background.isNull() ? QSize(0, 0) : m_background.deviceIndependentSize().toSize();
+    m_width = size.width();
+    m_height = size.height();
+    if (!size.isEmpty())
+        resize(size);
+    m_labelFont = QFont(QStringLiteral("Arial"));
+    m_labelFont.setStyleHint(QFont::SansSerif);
+    m_labelFont.setPixelSize(12);
+    m_labelFont.setWeight(QFont::Normal);
+}
+
+void CMixerElement::SetVolume(double, int) {}
+
+void CMixerElement::SetBalance(double, int) {}
+
+void CMixerElement::SetMute(int, int) {}
+
+bool CMixerElement::PostToParent(const QWidget* window, unsigned code, quint16 high, quint16 low,
+                                 qintptr second)
+{
+    return CWindowMessage::PostToParent(window, code, CWindowMessage::MakeWParam(high, low), second);
+}
+
+bool CMixerElement::PlaceControl(int id, int x, int y)
+{
+    QWidget* control = FindControl(this, id);
+    if (!control)
+        return false;
+    control->move(x, y);
+    return true;
+}
+
+QLabel* CMixerElement::AddLabel(int id, const QString& text, const QRect& geometry,
+                                Qt::Alignment alignment)
+{
+    auto* label = new QLabel(text, this);
+    SetControlId(label, id);
+    label->setGeometry(geometry);
+    label->setAlignment(alignment);
+    label->setAutoFillBackground(false);
+    label->setAttribute(Qt::WA_TranslucentBackground);
+    return label;
+}
+
+void CMixerElement::SetMeterIndices(int left, int right)
+{
+    m_leftMeterIndex = left;
+    m_rightMeterIndex = right;
+}
+
+void CMixerElement::SetFrameWanted(bool wanted)
+{
+    m_frameWanted = wanted;
+    update();
+}
+
+void CMixerElement::paintEvent(QPaintEvent*)
+{
+    // The screen may have changed since construction: use the matching scale.
+    if (!m_background.isNull() &&
+        m_background.devicePixelRatio() != CSkin::ScaleFor(devicePixelRatioF())) {
+        const QPixmap matching = CSkin::Bitmap(m_backgroundId, devicePixelRatioF());
+        if (!matching.isNull())
+            m_background = matching;
+    }
+    QPainter painter(this);
+    if (m_background.isNull()) {
+        painter.fillRect(rect(), palette().color(QPalette::Window));
+    } else {
+        if (m_paintWidth == 0 && m_paintHeight == 0) {
+            const QSize size = m_background.deviceIndependentSize().toSize();
+            m_paintWidth = size.width();
+            m_paintHeight = size.height();
+        }
+        painter.drawPixmap(QPoint(0, 0), m_background);
+    }
+    if (m_frameWanted) {
+        const QRect r = rect();
+        painter.setPen(m_frameLight);
+        painter.drawLine(r.topLeft(), r.topRight());
+        painter.drawLine(r.topLeft(), r.bottomLeft());
+        painter.setPen(m_frameDark);
+        painter.drawLine(r.bottomLeft(), r.bottomRight());
+        painter.drawLine(r.topRight(), r.bottomRight());
+    }
+}

@@ -1,0 +1,85 @@
+#pragma once
+// Base of every part of the mixer surface: a borderless child panel painted
+// with its own background bitmap (and a 3-D frame), holding skinned controls.
+// The container drives it through the virtual operations below; the element
+// reports user actions to the container with posted messages.
+#include <QColor>
+#include <QFont>
+#include <QPixmap>
+#include <QString>
+#include <QWidget>
+
+class QLabel;
+
+class CMixerElement : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit CMixerElement(int backgroundId, QWidget* parent = nullptr);
+
+    // Dialog initialisation: size from the background bitmap, label font.
+    // Subclasses call this first and then set up their controls.
+    virtual void OnInitDialog();
+    // Parents the element and initialises it.
+    void Create(QWidget* parent);
+
+    virtual void SetVolume(double levelDb, int channel);
+    virtual void SetBalance(double value, int channel);
+    virtual void SetMute(int state, int channel);
+    virtual void SetMeterLevels(int left, int right) = 0;
+    virtual void DropMeters() = 0;
+    virtual void SetCrossfade(quint32 unused1, quint32 unused2, double value) = 0;
+    virtual QString GetConnectionName() const = 0;
+
+    // Posts code to the parent of window with the first parameter high | low.
+    static bool PostToParent(const QWidget* window, unsigned code, quint16 high, quint16 low,
+                             qintptr second);
+    // Moves control id to (x, y) keeping its size. False when there is no such control.
+    bool PlaceControl(int id, int x, int y);
+    // A static text on the skin: transparent background, the skin's text colour.
+    QLabel* AddLabel(int id, const QString& text, const QRect& geometry,
+                     Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignVCenter);
+
+    void SetConnectionName(const QString& name) { m_connectionName = name; }
+    void SetTypeName(const QString& name) { m_typeName = name; }
+    QString TypeName() const { return m_typeName; }
+    int ElementWidth() const { return m_width; }
+    int ElementHeight() const { return m_height; }
+    void SetMeterIndices(int left, int right);
+    int LeftMeterIndex() const { return m_leftMeterIndex; }
+    int RightMeterIndex() const { return m_rightMeterIndex; }
+    void SetVisibleFlag(bool visible) { m_visible = visible; }
+    bool VisibleFlag() const { return m_visible; }
+    void SetBlockId(quint32 id) { m_blockId = id; }
+    // The low byte, as the messages carry it.
+    quint8 BlockId() const { return quint8(m_blockId & 0xFF); }
+    void SetFrameWanted(bool wanted);
+    bool FrameWanted() const { return m_frameWanted; }
+    QColor FrameLight() const { return m_frameLight; }
+    QColor FrameDark() const { return m_frameDark; }
+    const QFont& LabelFont() const { return m_labelFont; }
+    const QPixmap& Background() const { return m_background; }
+    QSize PaintSize() const { return QSize(m_paintWidth, m_paintHeight); }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+    QString m_connectionName;
+
+private:
+    QString m_typeName;
+    int m_width = 0;
+    int m_height = 0;
+    int m_leftMeterIndex = -1;
+    int m_rightMeterIndex = -1;
+    bool m_visible = false;
+    int m_paintWidth = 0;
+    int m_paintHeight = 0;
+    bool m_frameWanted = true;
+    QColor m_frameLight{0xF1, 0xEF, 0xE2};
+    QColor m_frameDark{0x71, 0x6F, 0x64};
+    quint32 m_blockId = 0;
+    int m_backgroundId;
+    QPixmap m_background;
+    QFont m_labelFont;
+};

@@ -1,0 +1,383 @@
+// skin-gallery: a mixer surface built from the skinned controls, beside a
+// board with every control in every state. `--shots DIR [--suffix S]`
+// renders it to DIR/skin-gallery<S>.png and exits.
+#include "mixer/controls/BitmapPushButton.h"
+#include "mixer/controls/BitmapSlider.h"
+#include "mixer/controls/BitmapStatusDisplay.h"
+#include "mixer/controls/LevelMeter.h"
+#include "mixer/controls/MatrixStatic.h"
+#include "mixer/controls/MixerElement.h"
+#include "mixer/controls/MixerPanelTop.h"
+#include "mixer/controls/ValueScaling.h"
+#include "ui/SkinLoader.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPainter>
+
+#include <cstdio>
+
+namespace {
+
+using Style = CBitmapPushButton::Style;
+
+// A plain panel of the surface for showing controls on their background.
+class CGalleryPanel : public CMixerElement {
+public:
+    CGalleryPanel(int backgroundId, QWidget* parent) : CMixerElement(backgroundId, parent)
+    {
+        Create(parent);
+    }
+    void SetMeterLevels(int, int) override {}
+    void DropMeters() override {}
+    void SetCrossfade(quint32, quint32, double) override {}
+    QString GetConnectionName() const override { return m_connectionName; }
+};
+
+class CSurface : public QWidget {
+public:
+    CSurface() : m_background(CSkin::Bitmap(151, devicePixelRatioF())) {}
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        painter.drawPixmap(0, 0, m_background);
+    }
+
+private:
+    QPixmap m_background;
+};
+
+CBitmapSlider* Fader(QWidget* parent, int id, int x, int y, int position)
+{
+    auto* s = new CBitmapSlider(parent, id);
+    s->move(x, y);
+    s->SetTrack(141, 0, true, 0xFFFFFF);
+    s->SetThumb(139);
+    s->SetVertical(true);
+    s->SetRange(0, scaling::kFaderMax);
+    s->SetPos(position);
+    return s;
+}
+
+CBitmapSlider* Horizontal(QWidget* parent, int id, int trackId, int x, int y, int position)
+{
+    auto* s = new CBitmapSlider(parent, id);
+    s->move(x, y);
+    s->SetTrack(trackId, 0, true, 0xFFFFFF);
+    s->SetThumb(150);
+    s->SetRange(scaling::kPanMin, scaling::kPanMax);
+    s->SetPos(position);
+    return s;
+}
+
+CLevelMeter* Meter(QWidget* parent, int id, int x, int y, int position)
+{
+    auto* m = new CLevelMeter(parent, id);
+    m->move(x, y);
+    m->SetTrack(143, 142, false);
+    m->SetVertical(true);
+    m->SetRange(0, scaling::kMeterMax);
+    for (int i = 0; i < 40 && m->GetPos() != position; ++i)
+        m->SetPos(position);
+    return m;
+}
+
+CBitmapPushButton* Button(QWidget* parent, int id, Style style, int bitmap, int w, int h, int x,
+                          int y, bool shift = true)
+{
+    auto* b = new CBitmapPushButton(parent, id, style);
+    b->SetImages(shift, bitmap, w, h);
+    b->move(x, y);
+    return b;
+}
+
+CMatrixStatic* Readout(QWidget* parent, int id, int columns, const QString& text, int x, int y)
+{
+    auto* d = new CMatrixStatic(parent, id);
+    d->Setup(columns, text);
+    d->move(x, y);
+    return d;
+}
+
+void Press(QWidget* w)
+{
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(w->width() / 2.0, w->height() / 2.0),
+                      w->mapToGlobal(QPointF(w->width() / 2.0, w->height() / 2.0)), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(w, &press);
+}
+
+void InputStrip(QWidget* surface, int x, const char* caption, int left, int right, int meterL,
+                int meterR, bool linked, const char* connection)
+{
+    auto* strip = new CGalleryPanel(133, surface);
+    strip->move(x, 34);
+    strip->AddLabel(1008, "Input", QRect(4, 5, 78, 12), Qt::AlignCenter)->setFont(strip->LabelFont());
+    strip->AddLabel(1009, caption, QRect(4, 16, 78, 12), Qt::AlignCenter);
+    auto* mL = Button(strip, 1023, Style::AutoRadioButton, 149, 30, 16, 10, 34);
+    Button(strip, 1024, Style::AutoRadioButton, 149, 30, 16, 46, 34);
+    Button(strip, 1025, Style::AutoRadioButton, 156, 30, 16, 10, 54);
+    auto* sR = Button(strip, 1026, Style::AutoRadioButton, 156, 30, 16, 46, 54);
+    auto* link = Button(strip, 1029, Style::AutoCheckBox, 144, 68, 12, 9, 75);
+    if (left > 40)
+        mL->SetCheck(1);
+    if (right == 0)
+        sR->SetCheck(1);
+    link->SetCheck(linked);
+    Horizontal(strip, 1010, 152, 8, 93, -127);
+    Horizontal(strip, 1011, 152, 45, 93, 127);
+    Fader(strip, 1012, 8, 112, left);
+    Fader(strip, 1013, 68, 112, right);
+    Meter(strip, 1014, 31, 112, meterL);
+    Meter(strip, 1015, 45, 112, meterR);
+    const auto level = [](int pos) {
+        return QString::fromStdString(scaling::FormatLevel(scaling::ReadoutFromLevel(-pos)));
+    };
+    Readout(strip, 1016, 5, level(left), 6, 322);
+    Readout(strip, 1017, 5, level(right), 46, 322);
+    auto* conn = Readout(strip, 1018, 13, connection, 2, 348);
+    if (QString(connection).trimmed() == "-")
+        conn->hide();
+}
+
+void OutputStrips(QWidget* surface)
+{
+    auto* master = new CGalleryPanel(133, surface);
+    master->move(268, 34);
+    master->AddLabel(1008, "Master", QRect(4, 5, 78, 12), Qt::AlignCenter)->setFont(master->LabelFont());
+    master->AddLabel(1022, "Master 1/2", QRect(4, 16, 78, 12), Qt::AlignCenter);
+    Button(master, 1074, Style::AutoRadioButton, 182, 50, 14, 18, 36);
+    Horizontal(master, 1020, 153, 17, 60, 0);
+    Fader(master, 1019, 20, 112, 12);
+    Meter(master, 1014, 44, 112, 18);
+    Meter(master, 1015, 58, 112, 24);
+    Readout(master, 1021, 10, "-12.0 dB", 11, 348);
+
+    auto* phones = new CGalleryPanel(181, surface);
+    phones->move(356, 34);
+    phones->AddLabel(1008, "Phones", QRect(2, 5, 52, 12), Qt::AlignCenter)->setFont(phones->LabelFont());
+    auto* mute = Button(phones, 1075, Style::AutoRadioButton, 182, 50, 14, 3, 36);
+    mute->SetCheck(1);
+    Horizontal(phones, 1069, 153, 2, 60, -40);
+    Fader(phones, 1068, 23, 112, 30);
+    auto* hpOut = Readout(phones, 1067, 8, "Bal  -40", 2, 348);
+    Q_UNUSED(hpOut);
+}
+
+void ControlSection(QWidget* surface)
+{
+    auto* section = new CGalleryPanel(135, surface);
+    section->move(414, 34);
+    const QFont heading = section->LabelFont();
+    int y = 4;
+    const auto headingLabel = [&](int id, const char* text) {
+        section->AddLabel(id, text, QRect(4, y, 171, 12), Qt::AlignCenter)->setFont(heading);
+        y += 18;
+    };
+    const auto row = [&](QWidget* button, int labelId, const char* text) {
+        button->move(25, y + 1);
+        section->AddLabel(labelId, text, QRect(42, y - 1, 130, 14));
+        y += 17;
+    };
+    headingLabel(1063, "- Host Connection -");
+    auto* usb = new CBitmapStatusDisplay(section, 1031);
+    usb->SetImages(false, 134, 11, 11);
+    auto* fw = new CBitmapStatusDisplay(section, 1032);
+    fw->SetImages(false, 134, 11, 11);
+    fw->SetCheck(1);
+    row(usb, 1033, "USB 2.0");
+    row(fw, 1034, "1394a");
+    y += 4;
+    headingLabel(1035, "- Sync Source -");
+    const char* sync[] = {"Device", "Coax SPDIF ", "Optical SPDIF", "Word Clock", "PC"};
+    for (int i = 0; i < 5; ++i) {
+        auto* b = Button(section, 1036 + i, Style::AutoCheckBox, 134, 11, 11, 0, 0, i == 4);
+        b->SetCheck(i == 0);
+        b->setEnabled(i != 4);
+        row(b, 1041 + i, sync[i]);
+    }
+    y += 4;
+    headingLabel(1046, "- Digital I/O Selection -");
+    auto* spdif = Button(section, 1047, Style::AutoCheckBox, 134, 11, 11, 0, 0, false);
+    spdif->SetCheck(1);
+    row(spdif, 1049, "SPDIF");
+    row(Button(section, 1048, Style::AutoCheckBox, 134, 11, 11, 0, 0, false), 1050,
+        "HS-SPDIF (176.4 / 192kHz)");
+    y += 4;
+    headingLabel(1051, "- ADAT -");
+    row(Button(section, 1052, Style::AutoCheckBox, 134, 11, 11, 0, 0, false), 1054,
+        "ADAT   (44.1 / 48 kHz)");
+    row(Button(section, 1053, Style::AutoCheckBox, 134, 11, 11, 0, 0, false), 1055,
+        "SMUX   (88.2 / 96 kHz)");
+    y += 4;
+    headingLabel(1056, "- Sample Rate -");
+    Readout(section, 1059, 12, "48.0 kHz", 51, y);
+    y += 20;
+    Button(section, 1060, Style::PushButton, 154, 17, 14, 51, y, false);
+    Button(section, 1061, Style::PushButton, 148, 16, 14, 72, y, false);
+    Button(section, 1062, Style::PushButton, 155, 28, 14, 99, y, false);
+}
+
+void Crossfader(QWidget* surface)
+{
+    auto* strip = new CGalleryPanel(137, surface);
+    strip->move(4, 404);
+    strip->AddLabel(1070, "CrossFader", QRect(8, 3, 120, 14))->setFont(strip->LabelFont());
+    strip->AddLabel(0, "Monitor in", QRect(8, 22, 70, 14));
+    Horizontal(strip, 1065, 136, 88, 23, -40);
+    Readout(strip, 1066, 5, "-40", 247, 5);
+    strip->AddLabel(1078, "Line 1/2 PC", QRect(448, 22, 90, 14));
+}
+
+QLabel* Caption(QWidget* parent, const QString& text, int x, int y, int w = 120)
+{
+    auto* l = new QLabel(text, parent);
+    l->setGeometry(x, y, w, 14);
+    return l;
+}
+
+// Every image strip disabled, off, on, pushed; lamps; meters; slider states;
+// plain fallbacks; the LED character set and bad input.
+void StateBoard(QWidget* surface)
+{
+    auto* board = new CGalleryPanel(151, surface);
+    board->setGeometry(600, 34, 420, 474);
+    board->SetFrameWanted(false);
+    struct Strip { int id; int w; int h; const char* name; };
+    const Strip strips[] = {{149, 30, 16, "149 M"},     {156, 30, 16, "156 S"},
+                            {144, 68, 12, "144 link"},  {182, 50, 14, "182 Mute"},
+                            {134, 11, 11, "134 round"}, {154, 17, 14, "154 down"},
+                            {148, 16, 14, "148 up"},    {155, 28, 14, "155 apply"}};
+    int y = 0;
+    Caption(board, "disabled", 90, y, 70);
+    Caption(board, "off", 170, y, 70);
+    Caption(board, "on", 250, y, 70);
+    Caption(board, "pushed", 330, y, 70);
+    y += 18;
+    for (const Strip& s : strips) {
+        Caption(board, s.name, 4, y + 1, 84);
+        for (int state = 0; state < 4; ++state) {
+            auto* b = Button(board, 0, Style::AutoCheckBox, s.id, s.w, s.h, 90 + state * 80, y);
+            b->setEnabled(state != 0);
+            b->SetCheck(state == 0 || state == 2);
+            if (state == 3)
+                Press(b);
+        }
+        y += s.h + 6;
+    }
+    Caption(board, "lamp", 4, y, 84);
+    for (int state = 0; state < 3; ++state) {
+        auto* lamp = new CBitmapStatusDisplay(board, 0);
+        lamp->SetImages(false, 134, 11, 11);
+        lamp->move(90 + state * 80, y + 1);
+        lamp->setEnabled(state != 0);
+        lamp->SetCheck(state == 2);
+    }
+    y += 20;
+
+    Caption(board, "meters 0..100", 4, y, 84);
+    for (int i = 0; i <= 4; ++i)
+        Meter(board, 0, 92 + i * 16, y, i * 25);
+    auto* disabledMeter = Meter(board, 0, 92 + 5 * 16, y, 30);
+    disabledMeter->setEnabled(false);
+    Caption(board, "faders", 200, y, 60);
+    Fader(board, 0, 206, y + 16, 0);
+    Fader(board, 0, 222, y + 16, 63);
+    Fader(board, 0, 238, y + 16, 31)->setEnabled(false);
+    Caption(board, "plain (no pictures)", 262, y, 150);
+    auto* plainSlider = new CBitmapSlider(board, 0);
+    plainSlider->setGeometry(268, y + 18, 14, 120);
+    plainSlider->SetTrack(4711, 0, true, 0xFFFFFF);
+    plainSlider->SetThumb(4712);
+    plainSlider->SetVertical(true);
+    plainSlider->SetRange(0, 63);
+    plainSlider->SetPos(20);
+    auto* plainMeter = new CLevelMeter(board, 0);
+    plainMeter->setGeometry(290, y + 18, 8, 120);
+    plainMeter->SetTrack(4711, 4712, false);
+    plainMeter->SetVertical(true);
+    plainMeter->SetPos(0);
+    plainMeter->SetPos(40);
+    auto* plainButton = new CBitmapPushButton(board, 0);
+    plainButton->SetImages(true, 4711, 30, 16);
+    plainButton->setText("M");
+    plainButton->setGeometry(306, y + 18, 40, 22);
+    auto* twoImages = new CBitmapPushButton(board, 0, Style::AutoCheckBox);
+    twoImages->SetImages(true, CSkin::Bitmap(149, board->devicePixelRatioF()), 45, 16);
+    twoImages->move(306, y + 48);
+    Caption(board, "not 3 wide", 306, y + 66, 100);
+    Horizontal(board, 0, 152, 306, y + 90, 0);
+    Horizontal(board, 0, 153, 306, y + 108, 127)->setEnabled(false);
+    y += 222;
+
+    Caption(board, "LED characters", 4, y, 200);
+    y += 16;
+    for (int row = 0; row < 3; ++row) {
+        QString text;
+        for (int c = 32 + row * 32; c < 64 + row * 32; ++c)
+            text += QChar(c);
+        Readout(board, 0, 32, text, 4, y);
+        y += 15;
+    }
+    Caption(board, "out of range: \"\\t\" \"\u00e9\" \"\u20ac\" blank", 4, y, 300);
+    y += 16;
+    Readout(board, 0, 16, QString("A\tB") + QChar(0xE9) + "C" + QChar(0x20AC) + "D", 4, y);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    QString shots;
+    QString suffix;
+    const QStringList args = app.arguments();
+    for (int i = 1; i < args.size(); ++i) {
+        if (args[i] == "--shots" && i + 1 < args.size())
+            shots = args[++i];
+        else if (args[i] == "--suffix" && i + 1 < args.size())
+            suffix = args[++i];
+    }
+
+    CSurface surface;
+    surface.setWindowTitle("skin-gallery");
+    surface.setWindowIcon(CSkin::Icon(179));
+    QPalette pal = surface.palette();
+    pal.setColor(QPalette::WindowText, QColor(0xC9, 0xCE, 0xD6));
+    surface.setPalette(pal);
+    surface.resize(1024, 512);
+
+    auto* top = new CMixerPanelTop(&surface);
+    top->SetTitle("Kavro FW-1884 Studio");
+    top->Create(&surface);
+    top->move(4, 4);
+    top->Display()->SetLeftAligned(true);
+    top->Display()->SetText(top->Title());
+
+    InputStrip(&surface, 4, "Line 1   Line 2", 0, 20, 10, 16, false, "      -      ");
+    InputStrip(&surface, 92, "Coax L   Coax R", 63, 0, 40, 46, true, "SPDIF  48kHz");
+    InputStrip(&surface, 180, "Opt L    Opt R", 34, 34, 100, 70, true, " no signal");
+    OutputStrips(&surface);
+    ControlSection(&surface);
+    Crossfader(&surface);
+    StateBoard(&surface);
+
+    if (shots.isEmpty()) {
+        surface.show();
+        return app.exec();
+    }
+    surface.show();
+    QCoreApplication::processEvents();
+    QDir().mkpath(shots);
+    const QString path = QDir(shots).filePath("skin-gallery" + suffix + ".png");
+    if (!surface.grab().save(path)) {
+        std::fprintf(stderr, "skin-gallery: cannot write %s\n", qPrintable(path));
+        return 1;
+    }
+    std::printf("%s\n", qPrintable(path));
+    return 0;
+}
