@@ -65,9 +65,12 @@ Qelctl::Qelctl(std::unique_ptr<sim::Rig> rig)
       context_(std::make_unique<QelContext>(*os_)) {
     addDriverCommands(*this);
     addDriverSimCommands(*this);
+    addMixerCommands(*this);
+    addMixerSimCommands(*this);
 }
 
 Qelctl::~Qelctl() {
+    kept_.clear();
     context_.reset();
     os_.reset();
     rig_.reset();

@@ -49,6 +49,9 @@ public:
     std::optional<CommandError> ensureDriver();
     // A device named by identifier (decimal or 0x-hex) or by device name.
     std::optional<CommandError> resolveDevice(const std::string& name, std::uint32_t& id);
+    // State a command group keeps for the session (open devices); released
+    // before the context and the rig.
+    void keep(std::shared_ptr<void> state) { kept_.push_back(std::move(state)); }
 
 private:
     struct Command {
@@ -66,11 +69,14 @@ private:
     std::map<std::string, Command> commands_;
     std::map<std::string, Command> simCommands_;
     bool trace_ = false;
+    std::vector<std::shared_ptr<void>> kept_;
 };
 
 // The command groups.
 void addDriverCommands(Qelctl& tool);
 void addDriverSimCommands(Qelctl& tool);
+void addMixerCommands(Qelctl& tool);
+void addMixerSimCommands(Qelctl& tool);
 
 std::optional<CommandError> failed(Status status);
 std::optional<CommandError> usage(const std::string& message);
