@@ -18,7 +18,6 @@ CBitmapSlider::CBitmapSlider(QWidget* parent, int controlId) : QWidget(parent)
 {
     SetControlId(this, controlId);
     setFocusPolicy(Qt::StrongFocus);
-    setAttribute(Qt::WA_OpaquePaintEvent, false);
 }
 
 QPixmap CBitmapSlider::Keyed(const QPixmap& pixmap, quint32 colour)
@@ -48,6 +47,7 @@ bool CBitmapSlider::SetTrack(int trackId, int secondId, bool transparent, quint3
         m_hasTrack = m_hasSecondTrack = false;
         m_track = m_secondTrack = QPixmap();
         m_plainBar = secondId != 0;
+        m_transparent = transparent; // the plain groove lies on the skin
         m_trackWidth = width();
         m_trackHeight = height();
     }
@@ -68,6 +68,8 @@ bool CBitmapSlider::SetTrack(const QPixmap& track, const QPixmap& second, bool t
     m_trackHeight = size.height();
     resize(size);
     m_transparent = transparent;
+    // An opaque track covers the whole widget: nothing under it needs painting.
+    setAttribute(Qt::WA_OpaquePaintEvent, !transparent);
     m_hasTrack = true;
     m_plainBar = false;
     update();

@@ -67,10 +67,14 @@ Qelctl::Qelctl(std::unique_ptr<sim::Rig> rig)
     addDriverSimCommands(*this);
     addMixerCommands(*this);
     addMixerSimCommands(*this);
+    cplDrv_ = std::make_unique<cpl::CDrv>(*os_);
+    addControlPanelCommands(*this);
+    addControlPanelSimCommands(*this);
 }
 
 Qelctl::~Qelctl() {
     kept_.clear();
+    cplDrv_.reset();
     context_.reset();
     os_.reset();
     rig_.reset();

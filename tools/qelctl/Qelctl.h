@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "device/QelContext.h"
+#include "controlpanel/driver/Drv.h"
 #include "device/Status.h"
 #include "os/sim/SimOs.h"
 #include "sim/Rig.h"
@@ -53,6 +54,11 @@ public:
     // before the context and the rig.
     void keep(std::shared_ptr<void> state) { kept_.push_back(std::move(state)); }
 
+    // The control panel's driver object: its own control handle, opened on
+    // first use (tools/qelctl/ControlPanelCommands.cpp).
+    cpl::CDrv& controlPanelDrv() { return *cplDrv_; }
+    std::optional<CommandError> ensureControlPanelDriver();
+
 private:
     struct Command {
         std::string usage;
@@ -66,6 +72,7 @@ private:
     std::unique_ptr<sim::Rig> rig_;
     std::unique_ptr<os::SimOs> os_;
     std::unique_ptr<QelContext> context_;
+    std::unique_ptr<cpl::CDrv> cplDrv_;
     std::map<std::string, Command> commands_;
     std::map<std::string, Command> simCommands_;
     bool trace_ = false;
@@ -77,6 +84,8 @@ void addDriverCommands(Qelctl& tool);
 void addDriverSimCommands(Qelctl& tool);
 void addMixerCommands(Qelctl& tool);
 void addMixerSimCommands(Qelctl& tool);
+void addControlPanelCommands(Qelctl& tool);
+void addControlPanelSimCommands(Qelctl& tool);
 
 std::optional<CommandError> failed(Status status);
 std::optional<CommandError> usage(const std::string& message);

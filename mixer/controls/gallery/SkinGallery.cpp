@@ -312,20 +312,21 @@ void StateBoard(QWidget* surface)
     Caption(board, "not 3 wide", 306, y + 66, 100);
     Horizontal(board, 0, 152, 306, y + 90, 0);
     Horizontal(board, 0, 153, 306, y + 108, 127)->setEnabled(false);
-    y += 222;
+}
 
-    Caption(board, "LED characters", 4, y, 200);
-    y += 16;
+// The LED character set and characters outside it, under the crossfader.
+void LedBoard(QWidget* surface)
+{
+    int y = 460;
     for (int row = 0; row < 3; ++row) {
         QString text;
         for (int c = 32 + row * 32; c < 64 + row * 32; ++c)
             text += QChar(c);
-        Readout(board, 0, 32, text, 4, y);
-        y += 15;
+        Readout(surface, 0, 32, text, 4, y);
+        y += 16;
     }
-    Caption(board, "out of range: \"\\t\" \"\u00e9\" \"\u20ac\" blank", 4, y, 300);
-    y += 16;
-    Readout(board, 0, 16, QString("A\tB") + QChar(0xE9) + "C" + QChar(0x20AC) + "D", 4, y);
+    Caption(surface, "outside 32..127 (tab, \u00e9, \u20ac) are blank:", 210, 460, 260);
+    Readout(surface, 0, 16, QString("A\tB") + QChar(0xE9) + "C" + QChar(0x20AC) + "D", 210, 476);
 }
 
 } // namespace
@@ -333,6 +334,9 @@ void StateBoard(QWidget* surface)
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
+    QFont small = QApplication::font();
+    small.setPixelSize(10);
+    QApplication::setFont(small);
     QString shots;
     QString suffix;
     const QStringList args = app.arguments();
@@ -365,6 +369,7 @@ int main(int argc, char** argv)
     ControlSection(&surface);
     Crossfader(&surface);
     StateBoard(&surface);
+    LedBoard(&surface);
 
     if (shots.isEmpty()) {
         surface.show();
