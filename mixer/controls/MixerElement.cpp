@@ -1,6 +1,7 @@
 #include "mixer/controls/MixerElement.h"
 
 #include "ui/ControlId.h"
+#include "ui/DialogUnits.h"
 #include "ui/SkinLoader.h"
 #include "ui/WindowMessage.h"
 
@@ -20,6 +21,8 @@ CMixerElement::CMixerElement(int backgroundId, QWidget* parent)
     QPalette pal = palette();
     pal.setColor(QPalette::WindowText, kLabelText);
     setPalette(pal);
+    // The empty base page until initialisation sizes the element to its background.
+    resize(DuToPxX(131), DuToPxY(214));
 }
 
 void CMixerElement::Create(QWidget* parent)

@@ -3,6 +3,7 @@
 #include "ui/MessageBoxRecorder.h"
 #include "ui/SkinLoader.h"
 #include "ui/WindowMessage.h"
+#include "ui/WindowPort.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -86,6 +87,28 @@ private slots:
         QCOMPARE(sink.received.size(), 50);
         for (int i = 0; i < 50; ++i)
             QCOMPARE(sink.received[i].lParam, qintptr(i));
+    }
+
+    void devicePortPostsUntilDetached()
+    {
+        CMessageSink sink;
+        CWindowPort port(&sink);
+        qel::IWindow& window = port;
+        std::thread worker([&window] {
+            for (int i = 0; i < 20; ++i)
+                window.postMessage(0x8005, 0x00120000u, std::uintptr_t(i));
+        });
+        worker.join();
+        // The device layer's unsigned second parameter keeps its bits.
+        window.postMessage(0x8001, 0, ~std::uintptr_t(0));
+        port.Detach();
+        window.postMessage(0x8002, 1, 1);
+        QCoreApplication::sendPostedEvents(&sink);
+        QCOMPARE(sink.received.size(), 21);
+        QCOMPARE(sink.received[19].code, 0x8005u);
+        QCOMPARE(sink.received[19].wParam, quintptr(0x00120000));
+        QCOMPARE(sink.received[19].lParam, qintptr(19));
+        QCOMPARE(sink.received[20].lParam, qintptr(-1));
     }
 
     void recorderCapturesBoxesAndRestoresPrevious()

@@ -41,6 +41,7 @@ private slots:
         QCOMPARE(strip.RightMeterIndex(), -1);
         QVERIFY(!strip.VisibleFlag());
         QCOMPARE(strip.ElementWidth(), 0);
+        QCOMPARE(strip.size(), QSize(196, 347));
         strip.Create(&container);
         QCOMPARE(strip.parentWidget(), &container);
         QCOMPARE(strip.ElementWidth(), 86);
@@ -111,10 +112,9 @@ private slots:
     void missingBackgroundLeavesAPlainElement()
     {
         CPlainElement element(4711);
-        element.resize(50, 40);
         element.OnInitDialog();
         QCOMPARE(element.ElementWidth(), 0);
-        QCOMPARE(element.size(), QSize(50, 40));
+        QCOMPARE(element.size(), QSize(196, 347));
         QVERIFY(!element.grab().isNull());
     }
 

@@ -1,0 +1,24 @@
+#include "ui/WindowPort.h"
+
+#include "ui/WindowMessage.h"
+
+CWindowPort::CWindowPort(QObject* target) : m_target(target) {}
+
+CWindowPort::~CWindowPort()
+{
+    Detach();
+}
+
+void CWindowPort::postMessage(std::uint32_t message, std::uintptr_t wParam, std::uintptr_t lParam)
+{
+    // Held while posting so Detach cannot return while a post to the target is under way.
+    std::lock_guard<std::mutex> guard(m_lock);
+    if (m_target)
+        CWindowMessage::Post(m_target, message, quintptr(wParam), qintptr(lParam));
+}
+
+void CWindowPort::Detach()
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    m_target = nullptr;
+}

@@ -1,0 +1,24 @@
+#pragma once
+// The device layer's window (qel::IWindow) for a Qt object: every
+// postMessage becomes a posted CWindowMessage. Safe from any thread; after
+// Detach (call it before the target goes away) messages are dropped.
+#include "device/Window.h"
+
+#include <mutex>
+
+class QObject;
+
+class CWindowPort final : public qel::IWindow {
+public:
+    explicit CWindowPort(QObject* target);
+    ~CWindowPort() override;
+    CWindowPort(const CWindowPort&) = delete;
+    CWindowPort& operator=(const CWindowPort&) = delete;
+
+    void postMessage(std::uint32_t message, std::uintptr_t wParam, std::uintptr_t lParam) override;
+    void Detach();
+
+private:
+    std::mutex m_lock;
+    QObject* m_target;
+};
