@@ -314,6 +314,22 @@ void StateBoard(QWidget* surface)
     Horizontal(board, 0, 153, 306, y + 108, 127)->setEnabled(false);
 }
 
+// Program icon and tab images (FireWire, USB; active and inactive).
+void Icons(QWidget* surface)
+{
+    Caption(surface, "icons 179, 177 178 175 176", 800, 462, 200);
+    auto* program = new QLabel(surface);
+    program->setPixmap(CSkin::Icon(179).pixmap(32, 32));
+    program->setGeometry(800, 476, 32, 32);
+    int x = 846;
+    for (int id : {177, 178, 175, 176}) {
+        auto* tab = new QLabel(surface);
+        tab->setPixmap(CSkin::Icon(id).pixmap(16, 16));
+        tab->setGeometry(x, 484, 16, 16);
+        x += 24;
+    }
+}
+
 // The LED character set and characters outside it, under the crossfader.
 void LedBoard(QWidget* surface)
 {
@@ -370,6 +386,7 @@ int main(int argc, char** argv)
     Crossfader(&surface);
     StateBoard(&surface);
     LedBoard(&surface);
+    Icons(&surface);
 
     if (shots.isEmpty()) {
         surface.show();
