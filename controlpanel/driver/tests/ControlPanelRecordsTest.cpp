@@ -78,32 +78,3 @@ TEST(ControlPanelRecords, PlugRecordsAreBoundedToEightRates) {
     EXPECT_TRUE(info.valid());
     EXPECT_EQ(QEL_STREAM_INFO::plugOffset(QEL_STREAM_INFO::kSynchInPlug), 160u);
 }
-
-TEST(ControlPanelRecords, BufferRecordsNeedAStep) {
-    QEL_STREAM_BUFFER s;
-    s.setWord(0, 1000);
-    s.setWord(4, 0xDEADBEEF);
-    s.setWord(12, 2000);
-    EXPECT_FALSE(s.valid());
-    s.setWord(8, 250);
-    EXPECT_TRUE(s.valid());
-    s.setCurrentDepth(2250);
-    EXPECT_EQ(s.word(4), 0xDEADBEEFu);
-    EXPECT_EQ(s.currentDepth(), 2250u);
-    EXPECT_EQ(s.minimum(), 1000u);
-
-    QEL_AUDIO_BUFFER a;
-    a.setWord(0, 5333);
-    a.setWord(4, 1000);
-    a.setWord(12, 256);
-    EXPECT_FALSE(a.valid());
-    a.setWord(8, 1);
-    EXPECT_TRUE(a.valid());
-    EXPECT_EQ(a.currentDepth(), 5333u);
-    EXPECT_EQ(a.minimum(), 1000u);
-    EXPECT_EQ(a.samples(), 256u);
-
-    QEL_STATISTICS st;
-    st.setWord(56, 0xFFFFFFFF);
-    EXPECT_EQ(st.dropouts(), 0xFFFFFFFFu);
-}
