@@ -3,7 +3,7 @@ PRESET ?= default
 BUILD  := build/$(PRESET)
 JOBS   ?= $(shell nproc)
 
-.PHONY: run test build bootstrap configure asan tsan fuzz mingw bench clean
+.PHONY: run test build bootstrap configure asan tsan fuzz mingw bench screenshots clean
 
 run: build
 	@echo "== qelctl list (built-in simulated rig)"
@@ -35,6 +35,9 @@ mingw: bootstrap
 
 bench: build
 	$(BUILD)/device/qel_device_bench
+
+screenshots: build
+	cmake --build $(BUILD) --target screenshots
 
 clean:
 	rm -rf build
