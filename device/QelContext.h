@@ -4,7 +4,10 @@
 // and the long-lived AV/C command objects. Nothing in the device layer is a
 // hidden global.
 #include "device/AvcNotifyCmd.h"
+#include <atomic>
+
 #include "device/Drv.h"
+#include "device/MessageBox.h"
 #include "os/Os.h"
 
 namespace qel {
@@ -18,11 +21,17 @@ public:
     os::IOs& platform() { return os_; }
     CDrv& drv() { return drv_; }
     AvcCommands& avc() { return avc_; }
+    // Where the device layer's message boxes go (not owned; none: dropped).
+    void setMessageBox(IMessageBox* messageBox) { messageBox_.store(messageBox); }
+    void postMessageBox(const std::string& text, MessageBoxIcon icon) {
+        if (IMessageBox* mb = messageBox_.load()) mb->postMessageBox(text, icon);
+    }
 
 private:
     os::IOs& os_;
     CDrv drv_;
     AvcCommands avc_;
+    std::atomic<IMessageBox*> messageBox_{nullptr};
 };
 
 }  // namespace qel

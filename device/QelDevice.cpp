@@ -1,5 +1,9 @@
 #include "device/QelDevice.h"
 
+#include "device/EventMessages.h"
+#include "device/HsciCommunicationManager.h"
+#include "device/Qel1394DriverEventHandler.h"
+#include "device/QelAvcEventHandler.h"
 #include "device/Requests.h"
 
 #include <algorithm>
@@ -10,7 +14,13 @@ CQelDevice::CQelDevice(QelContext& context, const os::Guid& interfaceGuid, std::
     : CQel1394CtrlImpl(context.platform()), context_(context), companyId_(companyId & 0xFFFFFF),
       interfaceGuid_(interfaceGuid) {}
 
-CQelDevice::~CQelDevice() { cache_.clear(); }
+CQelDevice::~CQelDevice() {
+    // The threads use this object: they end before it goes.
+    driverEvents_.reset();
+    avcEvents_.reset();
+    hsci_.reset();
+    cache_.clear();
+}
 
 Status CQelDevice::openDevice(const os::Guid& interfaceGuid, std::uint32_t deviceId) {
     // A second open must not close the device that is open.
@@ -40,16 +50,66 @@ Status CQelDevice::openDevice(const os::Guid& interfaceGuid, std::uint32_t devic
 }
 
 void CQelDevice::closeDevice() {
+    if (driverEvents_) {
+        driverEvents_->stop(QEL_EVENT_THREAD_STOP_MS);
+        driverEvents_.reset();
+    }
+    if (avcEvents_) {
+        avcEvents_->stop(QEL_EVENT_THREAD_STOP_MS);
+        avcEvents_.reset();
+    }
+    hsci_.reset();
     close();
     context_.drv().closeDriver();
 }
 
-bool CQelDevice::initHsci() { return false; }
-bool CQelDevice::readHsciMeters(std::span<double>) { return false; }
-bool CQelDevice::registerForDriverEvents(std::uint32_t, IWindow*, std::uint32_t) { return false; }
-bool CQelDevice::unregisterDriverEvents(std::uint32_t) { return true; }
-bool CQelDevice::registerForAVCEvents(AVC_NotifyCMD*, IWindow*, std::uint32_t) { return false; }
-bool CQelDevice::unregisterAVCEvents(AVC_NotifyCMD*) { return true; }
+bool CQelDevice::initHsci() {
+    if (!hsci_) hsci_ = std::make_unique<HSCICommunicationManager>(*this);
+    return hsci_->init();
+}
+
+bool CQelDevice::readHsciMeters(std::vector<double>& meters) { return hsci_ && hsci_->readMeters(meters); }
+
+bool CQelDevice::registerForDriverEvents(std::uint32_t key, IWindow* window, std::uint32_t message) {
+    if (!driverEvents_) {
+        auto handler = std::make_unique<Qel1394DriverEventHandler>(*this);
+        if (!handler->created()) {
+            context_.postMessageBox("ERROR: registerForDriverEvents FAILED", MessageBoxIcon::Information);
+            return false;
+        }
+        if (handler->start() != QEL_OK) return false;
+        driverEvents_ = std::move(handler);
+    }
+    if (!driverEvents_->hasDeviceNotification() &&
+        !driverEvents_->registerDeviceNotification(window, QEL_MSG_DEVICE_CHANGE))
+        return false;
+    return driverEvents_->add(key, window, message);
+}
+
+bool CQelDevice::unregisterDriverEvents(std::uint32_t key) {
+    if (driverEvents_) driverEvents_->remove(key);
+    return true;
+}
+
+bool CQelDevice::registerForAVCEvents(AVC_NotifyCMD* cmd, IWindow* window, std::uint32_t message) {
+    if (!avcEvents_) {
+        auto handler = std::make_unique<QelAvcEventHandler>(*this);
+        if (!handler->created()) {
+            context_.postMessageBox("ERROR: registerForAVCEvents FAILED", MessageBoxIcon::Information);
+            return false;
+        }
+        handler->start();
+        avcEvents_ = std::move(handler);
+    }
+    return avcEvents_->add(cmd, window, message);
+}
+
+bool CQelDevice::unregisterAVCEvents(AVC_NotifyCMD* cmd) {
+    if (avcEvents_ && cmd != nullptr) avcEvents_->remove(*cmd);
+    return true;
+}
+
+bool CQelDevice::avcEventsStarted() const { return avcEvents_ && avcEvents_->running(); }
 
 Status CQelDevice::getDeviceId(std::uint32_t& deviceId) {
     QEL_DEVICE_PROPERTIES props;

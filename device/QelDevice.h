@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
@@ -16,6 +17,10 @@
 #include "device/Window.h"
 
 namespace qel {
+
+class HSCICommunicationManager;
+class Qel1394DriverEventHandler;
+class QelAvcEventHandler;
 
 // Last known values of one feature function block, in the 16-bit encoding
 // (0..0xFFFF, so that no value can be taken for "unknown" = -1).
@@ -43,16 +48,18 @@ public:
     // opens the process-wide driver control handle.
     virtual Status openDevice(const os::Guid& interfaceGuid, std::uint32_t deviceId);
     virtual void closeDevice();
-    // Level meters: not available on this device object yet.
+    // Level meters from the HSCI area of device memory; `meters` grows to the
+    // meter count.
     virtual bool initHsci();
-    virtual bool readHsciMeters(std::span<double> meters);
+    virtual bool readHsciMeters(std::vector<double>& meters);
 
     // Vendor-dependent commands, one operand (the low byte of `value` for the
     // status, whose answer byte is stored back in `value`).
     virtual Status sendVendorControl(const AVCVendorSpecCMD& cmd, std::uint8_t operand);
     virtual Status readVendorStatus(const AVCVendorSpecCMD& cmd, std::uint32_t& value);
 
-    // Driver and AV/C event delivery: not available on this device object yet.
+    // Driver and AV/C event delivery: the first registration starts the
+    // handler's thread; closeDevice stops it.
     virtual bool registerForDriverEvents(std::uint32_t key, IWindow* window, std::uint32_t message);
     virtual bool unregisterDriverEvents(std::uint32_t key);
     virtual bool registerForAVCEvents(AVC_NotifyCMD* cmd, IWindow* window, std::uint32_t message);
@@ -89,6 +96,7 @@ public:
     virtual Status refreshDevices() { return context_.drv().refreshDeviceProperties(); }
     virtual Status readSyncParameter() { return context_.drv().readSyncParameter(); }
     virtual Status readSampleRateInfo() { return context_.drv().readSampleRateInfo(); }
+    virtual Qel1394DriverEventHandler* getDriverEventHandler() { return driverEvents_.get(); }
 
     // ---- AV/C
 
@@ -103,7 +111,7 @@ public:
     // failure or while AV/C event delivery is not running.
     void readDigitalInDetection(AVCDigitalInDetectionCMD& cmd, bool& detected, std::uint8_t& rateCode);
     // Whether AV/C event delivery runs for this device.
-    virtual bool avcEventsStarted() const { return false; }
+    virtual bool avcEventsStarted() const;
 
     // QEL_REQ_GET_NOTIFY_RESPONSE: one NOTIFY final response.
     Status fetchNotifyResponse(AvcFrame& response);
@@ -118,6 +126,8 @@ public:
     QelContext& context() { return context_; }
     // The cache entry, or null when the block was never used.
     const FB_PARAMS* featureBlock(std::uint8_t block) const;
+    QelAvcEventHandler* avcEventHandler() { return avcEvents_.get(); }
+    HSCICommunicationManager* hsci() { return hsci_.get(); }
 
 private:
     // Opens the driver, refreshes the device list and runs `fn` over the
@@ -135,6 +145,9 @@ private:
     std::uint32_t deviceId_ = 0;
     std::uint32_t interfaceIndex_ = 0;
     std::map<std::uint8_t, FB_PARAMS> cache_;
+    std::unique_ptr<QelAvcEventHandler> avcEvents_;
+    std::unique_ptr<Qel1394DriverEventHandler> driverEvents_;
+    std::unique_ptr<HSCICommunicationManager> hsci_;
 };
 
 }  // namespace qel

@@ -15,6 +15,7 @@
 #include <optional>
 #include <vector>
 
+#include "sim/FwMemory.h"
 #include "sim/Rig.h"
 
 namespace qel::sim {
@@ -43,7 +44,10 @@ public:
     static FwFirmware* of(FwDeviceModel& model);
 
     // ---- Firmware
-    std::optional<Reply> request(std::uint32_t, os::ConstByteSpan, os::ByteSpan) override { return std::nullopt; }
+    // Block reads of the HSCI memory.
+    std::optional<Reply> request(std::uint32_t code, os::ConstByteSpan in, os::ByteSpan out) override {
+        return memory_.request(code, in, out);
+    }
     bool hasAvc() const override { return true; }
     std::vector<std::uint8_t> avcCommand(std::uint32_t origin, os::ConstByteSpan frame) override;
     std::vector<NotifyResponse> takeNotifyResponses() override;
@@ -57,6 +61,7 @@ public:
     std::uint8_t flag(std::uint8_t command) const { return command == 3 ? flag3_ : flag4_; }
     DigitalInput digitalInput(int input) const { return inputs_[input == 2 ? 1 : 0]; }
     std::size_t armedCount() const { return armed_.size(); }
+    FwMemory& memory() { return memory_; }
 
     // ---- Injection (physical events and faults)
     // A front-panel knob turns the volume of a block's channel (to the nearest 1/256 dB).
@@ -98,6 +103,7 @@ private:
     std::vector<NotifyResponse> pending_;
     std::optional<std::uint8_t> replyNext_;
     std::optional<std::vector<std::uint8_t>> answerNext_;
+    FwMemory memory_;
 };
 
 }  // namespace qel::sim

@@ -124,6 +124,10 @@ public:
     // The next request with this code answers with these bytes instead
     // (status 0; cut to the output buffer): short and malformed answers.
     void answerNext(std::uint32_t code, std::vector<std::uint8_t> bytes);
+    // A NOTIFY final response of exactly these bytes is queued on every
+    // handle of the device that registered a notify event (sim/RigEvents.cpp);
+    // the number of handles reached.
+    std::size_t injectNotifyResponse(std::uint32_t deviceId, const std::vector<std::uint8_t>& frame);
     // The set-sample-rate request fails with 0xE0000047 while this is set.
     void setWdmInUse(bool inUse);
 

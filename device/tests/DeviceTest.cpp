@@ -301,14 +301,18 @@ TEST_F(Adapter, SampleRates) {
     EXPECT_EQ(Device::rateCode(12345), 15);
 }
 
-TEST_F(Adapter, DigitalInputAndBlockNotifyWithoutEventDelivery) {
+TEST_F(Adapter, DigitalInputBeforeEventDeliveryAndBlockNotify) {
     std::uint32_t detected = 9, code = 0;
     EXPECT_EQ(dev->ReadDigitalInput(1, detected, code), QEL_OK);
     EXPECT_EQ(detected, 0u);
     EXPECT_EQ(code, 15u);
     EXPECT_EQ(dev->ReadDigitalInput(3, detected, code), QEL_E_FAILED);
-    EXPECT_FALSE(dev->RegisterBlockNotify(3, nullptr));
+    EXPECT_TRUE(trace().empty());
+    // the first watched block starts AV/C event delivery and is armed
+    EXPECT_TRUE(dev->RegisterBlockNotify(3, nullptr));
     ASSERT_EQ(dev->watchedBlocks().size(), 1u);
     EXPECT_EQ(dev->watchedBlocks()[0]->functionBlock(), 3);
-    EXPECT_TRUE(trace().empty());
+    const auto t = trace();
+    ASSERT_FALSE(t.empty());
+    EXPECT_EQ(t.back(), "fw:1 QEL_REQ_AVC_TRANSACTION ok in=0308b881031002000202ffff out=0f08b8810310020002020000");
 }

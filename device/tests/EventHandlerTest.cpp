@@ -1,0 +1,312 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <thread>
+
+#include "device/EventMessages.h"
+#include "device/Qel1394DriverEventHandler.h"
+#include "device/QelAvcEventHandler.h"
+#include "device/QelDevice.h"
+#include "device/Requests.h"
+#include "device/tests/Recorders.h"
+#include "device/tests/SimFixture.h"
+#include "sim/FwFirmware.h"
+
+namespace qel::test {
+namespace {
+
+constexpr std::uint32_t kMsg = QEL_MSG_DRIVER_EVENT;
+
+bool has(const std::vector<Posted>& p, std::uint32_t message, std::uintptr_t wParam) {
+    return std::any_of(p.begin(), p.end(), [&](const Posted& x) { return x.message == message && x.wParam == wParam; });
+}
+
+class EventTest : public SimFixture {
+protected:
+    EventTest() : device(ctx, fw(), QEL_KAVRO_COMPANY_ID) {
+        ctx.setMessageBox(&boxes);
+        for (RecordingWindow* w : {&w1, &w2, &w3}) w->snapshot = snapshotCommand;
+    }
+    ~EventTest() override { device.closeDevice(); }
+
+    // The command's data as it was when the message was posted.
+    static std::vector<std::uint8_t> snapshotCommand(std::uint32_t message, std::uintptr_t wParam) {
+        if (message == kMsg || message == QEL_MSG_DEVICE_CHANGE || wParam == QEL_EVENT_UNREGISTERED) return {};
+        const auto* cmd = reinterpret_cast<const AVC_NotifyCMD*>(wParam);
+        return {cmd->data().begin(), cmd->data().end()};
+    }
+    void open(std::uint32_t id = 1) { ASSERT_EQ(device.openDevice(fw(), id), QEL_OK); }
+    sim::FwFirmware& firmware(sim::FwDeviceModel& m) { return *sim::FwFirmware::of(m); }
+    std::size_t armed() {
+        std::size_t n = 0;
+        rig->withFwDevice(1, [&](sim::FwDeviceModel& m) { n = firmware(m).armedCount(); });
+        return n;
+    }
+    bool traced(const std::string& needle) {
+        const auto t = trace();
+        return std::any_of(t.begin(), t.end(), [&](const std::string& l) { return l.find(needle) != std::string::npos; });
+    }
+
+    MessageBoxRecorder boxes;
+    RecordingWindow w1, w2, w3;
+    CQelDevice device;
+};
+
+// ---------------------------------------------------------------- driver events
+
+TEST_F(EventTest, EachEventGoesToTheFirstMatchingRegistrationOnly) {
+    open();
+    ASSERT_TRUE(device.registerForDriverEvents(5, &w1, kMsg));
+    ASSERT_TRUE(device.registerForDriverEvents(0, &w2, kMsg));
+    rig->queueDriverEvent(9);  // only key 0 takes it
+    rig->queueDriverEvent(5);
+    rig->queueDriverEvent(7);
+    ASSERT_TRUE(w2.waitFor([](const auto& p) { return has(p, kMsg, 7); }));
+    EXPECT_EQ(w1.count(kMsg, 5), 1u);
+    EXPECT_EQ(w1.posted().size(), 1u);
+    EXPECT_EQ(w2.count(kMsg, 5), 0u);
+    EXPECT_EQ(w2.count(kMsg, 9), 1u);
+    const auto regs = device.getDriverEventHandler()->registrations();
+    ASSERT_EQ(regs.size(), 2u);
+    EXPECT_EQ(regs[0].wParam, 5u);
+    EXPECT_EQ(regs[1].wParam, 7u);
+}
+
+TEST_F(EventTest, DuplicateKeyIsRefusedAndUnmatchedEventsAreDropped) {
+    open();
+    ASSERT_TRUE(device.registerForDriverEvents(5, &w1, kMsg));
+    EXPECT_FALSE(device.registerForDriverEvents(5, &w2, kMsg));
+    EXPECT_EQ(device.getDriverEventHandler()->registrations().size(), 1u);
+    rig->queueDriverEvent(9);  // no key 9, no key 0: dropped
+    rig->queueDriverEvent(5);
+    ASSERT_TRUE(w1.waitForCount(1));
+    EXPECT_EQ(w1.posted()[0].wParam, 5u);
+    EXPECT_TRUE(w2.posted().empty());
+}
+
+TEST_F(EventTest, ClosingPostsTheLastMessageToEveryRegistration) {
+    open();
+    ASSERT_TRUE(device.registerForDriverEvents(1, &w1, kMsg));
+    ASSERT_TRUE(device.registerForDriverEvents(2, &w2, kMsg));
+    ASSERT_TRUE(device.registerForDriverEvents(3, &w3, kMsg + 1));
+    device.closeDevice();
+    EXPECT_EQ(w1.count(kMsg, QEL_EVENT_UNREGISTERED), 1u);
+    EXPECT_EQ(w2.count(kMsg, QEL_EVENT_UNREGISTERED), 1u);
+    EXPECT_EQ(w3.count(kMsg + 1, QEL_EVENT_UNREGISTERED), 1u);
+    EXPECT_EQ(device.getDriverEventHandler(), nullptr);
+    // reopened, the device starts a fresh handler
+    open();
+    ASSERT_TRUE(device.registerForDriverEvents(1, &w1, kMsg));
+    rig->queueDriverEvent(1);
+    ASSERT_TRUE(w1.waitFor([](const auto& p) { return has(p, kMsg, 1); }));
+}
+
+TEST_F(EventTest, UnregisteringAKeyPostsTheLastMessageToItsWindowOnly) {
+    open();
+    ASSERT_TRUE(device.registerForDriverEvents(1, &w1, kMsg));
+    ASSERT_TRUE(device.registerForDriverEvents(2, &w2, kMsg));
+    EXPECT_TRUE(device.unregisterDriverEvents(7));  // unknown: ignored
+    EXPECT_TRUE(device.unregisterDriverEvents(1));
+    EXPECT_EQ(w1.count(kMsg, QEL_EVENT_UNREGISTERED), 1u);
+    EXPECT_TRUE(w2.posted().empty());
+    device.closeDevice();
+    EXPECT_EQ(w1.count(kMsg, QEL_EVENT_UNREGISTERED), 1u);
+    EXPECT_EQ(w2.count(kMsg, QEL_EVENT_UNREGISTERED), 1u);
+}
+
+TEST_F(EventTest, DeviceChangesReachTheFirstWindowUntilTheDeviceCloses) {
+    open();
+    ASSERT_TRUE(device.registerForDriverEvents(1, &w1, kMsg));
+    ASSERT_TRUE(device.registerForDriverEvents(2, &w2, kMsg));
+    rig->unplug(2);
+    rig->plug(2);
+    EXPECT_EQ(w1.count(QEL_MSG_DEVICE_CHANGE, 0x8004), 1u);
+    EXPECT_EQ(w1.count(QEL_MSG_DEVICE_CHANGE, 0x8000), 1u);
+    EXPECT_TRUE(w2.posted().empty());
+    device.closeDevice();
+    const std::size_t before = w1.posted().size();
+    rig->unplug(2);
+    EXPECT_EQ(w1.posted().size(), before);
+}
+
+TEST_F(EventTest, FailedStartRegistersNothing) {
+    open();
+    rig->failNext(QEL_REQ_REGISTER_EVENT, 1, 31);
+    EXPECT_FALSE(device.registerForDriverEvents(0, &w1, kMsg));
+    EXPECT_EQ(device.getDriverEventHandler(), nullptr);
+    EXPECT_TRUE(device.registerForDriverEvents(0, &w1, kMsg));
+}
+
+// ---------------------------------------------------------------- AV/C events
+
+TEST_F(EventTest, KnobTurnPostsTheNewValueAndArmsTheBlockAgain) {
+    open();
+    AVCSUFeatureBlockNotifyCMD block4(4);
+    ASSERT_TRUE(device.registerForAVCEvents(&block4, &w1, 0x8005));
+    EXPECT_TRUE(device.avcEventsStarted());
+    EXPECT_EQ(armed(), 1u);
+    rig->withFwDevice(1, [&](sim::FwDeviceModel& m) { firmware(m).knob(4, 0, -6.0); });
+    ASSERT_TRUE(w1.waitForCount(1));
+    const Posted p = w1.posted()[0];
+    EXPECT_EQ(p.message, 0x8005u);
+    EXPECT_EQ(p.wParam, reinterpret_cast<std::uintptr_t>(&block4));
+    EXPECT_EQ(p.data, (std::vector<std::uint8_t>{0xFA, 0x00}));
+    // armed again: a second turn arrives too
+    rig->withFwDevice(1, [&](sim::FwDeviceModel& m) { firmware(m).knob(4, 0, -1.0); });
+    ASSERT_TRUE(w1.waitForCount(2));
+    EXPECT_EQ(w1.posted()[1].data, (std::vector<std::uint8_t>{0xFF, 0x00}));
+}
+
+TEST_F(EventTest, DigitalInputsAndDeviceMessagesArriveTogether) {
+    open();
+    AvcCommands& avc = ctx.avc();
+    ASSERT_TRUE(device.registerForAVCEvents(&avc.coaxialInput, &w1, QEL_MSG_DIGITAL_INPUT));
+    ASSERT_TRUE(device.registerForAVCEvents(&avc.opticalInput, &w1, QEL_MSG_DIGITAL_INPUT));
+    ASSERT_TRUE(device.registerForAVCEvents(&avc.deviceMessage, &w2, QEL_MSG_DEVICE_MESSAGE));
+    // three NOTIFYs complete at once; the driver signals the event once
+    rig->withFwDevice(1, [&](sim::FwDeviceModel& m) {
+        firmware(m).setDigitalInput(1, true, 4);
+        firmware(m).setDigitalInput(2, true, 5);
+        firmware(m).deviceMessage(0x42);
+    });
+    ASSERT_TRUE(w1.waitForCount(2));
+    ASSERT_TRUE(w2.waitForCount(1));
+    EXPECT_EQ(w1.count(QEL_MSG_DIGITAL_INPUT, reinterpret_cast<std::uintptr_t>(&avc.coaxialInput)), 1u);
+    EXPECT_EQ(w1.count(QEL_MSG_DIGITAL_INPUT, reinterpret_cast<std::uintptr_t>(&avc.opticalInput)), 1u);
+    EXPECT_EQ(w2.posted()[0].data, (std::vector<std::uint8_t>{0x42}));
+    bool detected = false;
+    std::uint8_t rate = 0;
+    device.readDigitalInDetection(avc.opticalInput, detected, rate);
+    EXPECT_TRUE(detected);
+    EXPECT_EQ(rate, 5);
+}
+
+TEST_F(EventTest, ResponseForAnUnwatchedBlockIsIgnoredAndTheThreadKeepsWaiting) {
+    open();
+    AVCSUFeatureBlockNotifyCMD block4(4);
+    ASSERT_TRUE(device.registerForAVCEvents(&block4, &w1, 0x8005));
+    ASSERT_EQ(rig->injectNotifyResponse(1, {0x0D, 0x08, 0xB8, 0x81, 0x03, 0x10, 0x02, 0x00, 0x02, 0x02, 0x12, 0x34}), 1u);
+    rig->withFwDevice(1, [&](sim::FwDeviceModel& m) { firmware(m).knob(4, 0, -2.0); });
+    ASSERT_TRUE(w1.waitForCount(1));
+    EXPECT_EQ(w1.posted().size(), 1u);
+    EXPECT_EQ(w1.posted()[0].data, (std::vector<std::uint8_t>{0xFE, 0x00}));
+    EXPECT_TRUE(device.avcEventsStarted());
+    EXPECT_TRUE(boxes.texts().empty());
+}
+
+TEST_F(EventTest, ShortResponseCancelsTheNotifiesAndEndsTheThread) {
+    open();
+    AVCSUFeatureBlockNotifyCMD block4(4);
+    ASSERT_TRUE(device.registerForAVCEvents(&block4, &w1, 0x8005));
+    trace();
+    rig->injectNotifyResponse(1, {0x0D, 0x08, 0xB8, 0x81, 0x04, 0x10});
+    ASSERT_TRUE(boxes.waitForCount(1));
+    EXPECT_EQ(boxes.texts()[0], "GetNotifyResponse failed, command length to short expected 7 receved 6\n");
+    QelAvcEventHandler* h = device.avcEventHandler();
+    ASSERT_NE(h, nullptr);
+    // the thread ends right after posting the box and cancelling
+    for (int i = 0; i < 2000 && h->running(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_FALSE(h->running());
+    EXPECT_EQ(h->threadResult(), QEL_E_FAILED);
+    EXPECT_TRUE(traced("QEL_REQ_CANCEL_NOTIFY ok"));
+    EXPECT_EQ(armed(), 0u);
+    EXPECT_TRUE(w1.posted().empty());
+    // the registration stays, but nothing is delivered any more
+    EXPECT_EQ(h->registrations().size(), 1u);
+}
+
+TEST_F(EventTest, FailedFetchShowsTheStatusAndEndsTheThread) {
+    open();
+    AVCSUFeatureBlockNotifyCMD block4(4);
+    ASSERT_TRUE(device.registerForAVCEvents(&block4, &w1, 0x8005));
+    rig->failNext(QEL_REQ_GET_NOTIFY_RESPONSE, 1, 31);
+    rig->withFwDevice(1, [&](sim::FwDeviceModel& m) { firmware(m).knob(4, 0, -3.0); });
+    ASSERT_TRUE(boxes.waitForCount(1));
+    EXPECT_EQ(boxes.texts()[0], "GetNotifyResponse failed, ErrorCode=0x0000001F\n");
+    EXPECT_TRUE(w1.posted().empty());
+}
+
+TEST_F(EventTest, UnregisteringRemovesTheFirstCommandWithThatCodeSilently) {
+    open();
+    AVCVendorSpecCMD message(7, 1), sameCode(7, 1);
+    ASSERT_TRUE(device.registerForAVCEvents(&message, &w1, QEL_MSG_DEVICE_MESSAGE));
+    ASSERT_TRUE(device.registerForAVCEvents(&sameCode, &w2, QEL_MSG_DEVICE_MESSAGE));
+    EXPECT_TRUE(device.unregisterAVCEvents(&sameCode));  // same code: the first one goes
+    const auto regs = device.avcEventHandler()->registrations();
+    ASSERT_EQ(regs.size(), 1u);
+    EXPECT_EQ(regs[0].command, &sameCode);
+    rig->withFwDevice(1, [&](sim::FwDeviceModel& m) { firmware(m).deviceMessage(9); });
+    ASSERT_TRUE(w2.waitForCount(1));
+    EXPECT_TRUE(w1.posted().empty());
+}
+
+TEST_F(EventTest, RegistrationWithoutInterimStaysButReportsFalse) {
+    open();
+    AVCSUFeatureBlockNotifyCMD unknown(99);  // the firmware has no block 99
+    EXPECT_FALSE(device.registerForAVCEvents(&unknown, &w1, 0x8005));
+    EXPECT_EQ(device.avcEventHandler()->registrations().size(), 1u);
+}
+
+TEST_F(EventTest, ClosingCancelsTheNotifiesAndForgetsTheRegistrations) {
+    open();
+    AVCSUFeatureBlockNotifyCMD block4(4);
+    ASSERT_TRUE(device.registerForAVCEvents(&block4, &w1, 0x8005));
+    trace();
+    device.closeDevice();
+    EXPECT_TRUE(traced("QEL_REQ_CANCEL_NOTIFY ok"));
+    EXPECT_EQ(armed(), 0u);
+    EXPECT_EQ(device.avcEventHandler(), nullptr);
+    EXPECT_FALSE(device.avcEventsStarted());
+    EXPECT_TRUE(w1.posted().empty());
+    bool detected = true;
+    std::uint8_t rate = 0;
+    device.readDigitalInDetection(ctx.avc().coaxialInput, detected, rate);
+    EXPECT_FALSE(detected);
+    EXPECT_EQ(rate, 15);
+}
+
+// ---------------------------------------------------------------- stress
+
+// The rig fires driver events, value changes and device messages as fast as
+// it can while this thread registers, unregisters, sends requests and closes
+// and reopens the device. Every registration must get its last message.
+TEST_F(EventTest, StressRegisterAndCloseWhileTheRigFires) {
+    rig->setTraceEnabled(false);
+    std::atomic<bool> stop{false};
+    std::thread firing([&] {
+        for (std::uint32_t n = 0; !stop.load() && n < 2000000; ++n) {
+            rig->queueDriverEvent(1 + n % 3);
+            rig->withFwDevice(1, [&](sim::FwDeviceModel& m) {
+                firmware(m).knob(4, 0, -static_cast<double>(n % 60));
+                if (n % 3 == 0) firmware(m).deviceMessage(static_cast<std::uint8_t>(n));
+            });
+        }
+    });
+    constexpr int kRounds = 25;
+    int registered = 0;
+    AVCSUFeatureBlockNotifyCMD block4(4);
+    for (int round = 0; round < kRounds; ++round) {
+        open();
+        if (device.registerForDriverEvents(0, &w1, kMsg)) ++registered;
+        if (device.registerForDriverEvents(3, &w2, kMsg)) ++registered;
+        device.registerForAVCEvents(&block4, &w3, 0x8005);
+        device.registerForAVCEvents(&ctx.avc().deviceMessage, &w3, QEL_MSG_DEVICE_MESSAGE);
+        device.setVolume(2, 1, -static_cast<double>(round));
+        if (round % 2 == 0) {
+            device.unregisterDriverEvents(3);
+            device.unregisterAVCEvents(&block4);
+        }
+        device.closeDevice();
+    }
+    stop = true;
+    firing.join();
+    EXPECT_EQ(registered, 2 * kRounds);
+    EXPECT_EQ(w1.count(kMsg, QEL_EVENT_UNREGISTERED) + w2.count(kMsg, QEL_EVENT_UNREGISTERED),
+              static_cast<std::size_t>(registered));
+    EXPECT_EQ(w1.count(kMsg, QEL_EVENT_UNREGISTERED), static_cast<std::size_t>(kRounds));
+    EXPECT_TRUE(boxes.texts().empty());
+}
+
+}  // namespace
+}  // namespace qel::test
