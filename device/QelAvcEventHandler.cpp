@@ -153,6 +153,11 @@ std::vector<QelAvcEventHandler::WndMessage> QelAvcEventHandler::registrations() 
     return messages_;
 }
 
+std::vector<std::uint8_t> QelAvcEventHandler::dataOf(const AVC_NotifyCMD& command) const {
+    std::lock_guard lock(lock_);
+    return {command.data().begin(), command.data().end()};
+}
+
 bool QelAvcEventHandler::running() const {
     std::lock_guard lock(lock_);
     return thread_.joinable() && os_.waitForOne(exitedEvent_, 0) != os::kWaitObject0;

@@ -3,6 +3,7 @@
 #include "sim/Rig.h"
 
 #include "sim/FwFirmware.h"
+#include "sim/UsbDevice.h"
 
 namespace qel::sim {
 
@@ -34,9 +35,12 @@ std::unique_ptr<Rig> Rig::makeDefault() {
     q1814.syncModes = {{4, 1, "Internal"}, {5, 2, "SPDIF coax"}, {5, 3, "TOS optical"}, {5, 4, "ADAT"},
                        {5, 5, "S-MUX"},    {4, 6, "WCK in"},     {3, 7, "host"}};
     q1814.currentSyncMode = 0;
-    q1814.firmware = std::make_shared<FwFirmware>(std::vector<std::uint8_t>{1, 2, 3, 4, 5, 6, 7, 8});
+    auto fw1814 = std::make_shared<FwFirmware>(std::vector<std::uint8_t>{1, 2, 3, 4, 5, 6, 7, 8});
+    fw1814->memory() = FwMemory(18);  // a level meter per channel of the 1814
+    q1814.firmware = std::move(fw1814);
     rig->addFwDevice(std::move(q1814));
     installDefaultControlPanel(*rig);
+    installDefaultUsbDevice(*rig);
 
     return rig;
 }

@@ -70,6 +70,8 @@ Qelctl::Qelctl(std::unique_ptr<sim::Rig> rig)
     cplDrv_ = std::make_unique<cpl::CDrv>(*os_);
     addControlPanelCommands(*this);
     addControlPanelSimCommands(*this);
+    addEventCommands(*this);
+    addEventSimCommands(*this);
 }
 
 Qelctl::~Qelctl() {

@@ -86,6 +86,8 @@ void addMixerCommands(Qelctl& tool);
 void addMixerSimCommands(Qelctl& tool);
 void addControlPanelCommands(Qelctl& tool);
 void addControlPanelSimCommands(Qelctl& tool);
+void addEventCommands(Qelctl& tool);
+void addEventSimCommands(Qelctl& tool);
 
 std::optional<CommandError> failed(Status status);
 std::optional<CommandError> usage(const std::string& message);
