@@ -1,10 +1,13 @@
 #include "mixer/controls/MixerElement.h"
 
+#include "mixer/controls/BitmapPushButton.h"
+
 #include "ui/ControlId.h"
 #include "ui/DialogUnits.h"
 #include "ui/SkinLoader.h"
 #include "ui/WindowMessage.h"
 
+#include <QAbstractButton>
 #include <QLabel>
 #include <QPainter>
 
@@ -21,6 +24,11 @@ CMixerElement::CMixerElement(int backgroundId, QWidget* parent)
     QPalette pal = palette();
     pal.setColor(QPalette::WindowText, kLabelText);
     setPalette(pal);
+    // The 8-point dialog font that the dialog-unit layout assumes.
+    QFont dialogFont(QStringLiteral("MS Shell Dlg 2"));
+    dialogFont.setStyleHint(QFont::SansSerif);
+    dialogFont.setPixelSize(11);
+    setFont(dialogFont);
     // The empty base page until initialisation sizes the element to its background.
     resize(DuToPxX(131), DuToPxY(214));
 }
@@ -44,6 +52,43 @@ void CMixerElement::OnInitDialog()
     m_labelFont.setWeight(QFont::Normal);
 }
 
+void CMixerElement::UpdateData(bool fromControls)
+{
+    DoDataExchange(fromControls);
+}
+
+void CMixerElement::DoDataExchange(bool) {}
+
+void CMixerElement::ExchangeRadio(bool fromControls, CBitmapPushButton* button, int& word)
+{
+    if (!button)
+        return;
+    if (fromControls)
+        word = (button->GetCheck() & CBitmapPushButton::StateChecked) ? 0 : -1;
+    else
+        button->SetCheck(word == 0);
+}
+
+void CMixerElement::ExchangeCheck(bool fromControls, CBitmapPushButton* button, int& word)
+{
+    if (!button)
+        return;
+    if (fromControls)
+        word = int(button->GetCheck() & (CBitmapPushButton::StateChecked | CBitmapPushButton::StateIndeterminate));
+    else
+        button->SetCheck(word >= 0 && word <= 2 ? word : 0);
+}
+
+void CMixerElement::ExchangeText(bool fromControls, QLabel* label, QString& text)
+{
+    if (!label)
+        return;
+    if (fromControls)
+        text = label->text();
+    else
+        label->setText(text);
+}
+
 void CMixerElement::SetVolume(double, int) {}
 
 void CMixerElement::SetBalance(double, int) {}
@@ -63,6 +108,38 @@ bool CMixerElement::PlaceControl(int id, int x, int y)
         return false;
     control->move(x, y);
     return true;
+}
+
+bool CMixerElement::ShowControl(int id, bool show)
+{
+    QWidget* control = FindControl(this, id);
+    if (!control)
+        return false;
+    control->setVisible(show);
+    return true;
+}
+
+bool CMixerElement::EnableControl(int id, bool enable)
+{
+    QWidget* control = FindControl(this, id);
+    if (!control)
+        return false;
+    control->setEnabled(enable);
+    return true;
+}
+
+bool CMixerElement::SetControlText(int id, const QString& text)
+{
+    QWidget* control = FindControl(this, id);
+    if (auto* label = qobject_cast<QLabel*>(control)) {
+        label->setText(text);
+        return true;
+    }
+    if (auto* button = qobject_cast<QAbstractButton*>(control)) {
+        button->setText(text);
+        return true;
+    }
+    return false;
 }
 
 QLabel* CMixerElement::AddLabel(int id, const QString& text, const QRect& geometry,

@@ -9,6 +9,7 @@
 #include <QString>
 #include <QWidget>
 
+class CBitmapPushButton;
 class QLabel;
 
 class CMixerElement : public QWidget {
@@ -23,6 +24,10 @@ public:
     // Parents the element and initialises it.
     void Create(QWidget* parent);
 
+    // Moves the bound values between the element's fields and its controls:
+    // from the controls when fromControls is set, else to them.
+    void UpdateData(bool fromControls);
+
     virtual void SetVolume(double levelDb, int channel);
     virtual void SetBalance(double value, int channel);
     virtual void SetMute(int state, int channel);
@@ -36,6 +41,11 @@ public:
                              qintptr second);
     // Moves control id to (x, y) keeping its size. False when there is no such control.
     bool PlaceControl(int id, int x, int y);
+    // Dialog-item operations by control id; false when there is no such control.
+    bool ShowControl(int id, bool show);
+    bool EnableControl(int id, bool enable);
+    // Label or button text.
+    bool SetControlText(int id, const QString& text);
     // A static text on the skin: transparent background, the skin's text colour.
     QLabel* AddLabel(int id, const QString& text, const QRect& geometry,
                      Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignVCenter);
@@ -62,6 +72,14 @@ public:
     QSize PaintSize() const { return QSize(m_paintWidth, m_paintHeight); }
 
 protected:
+    // The bound values of the element; the base has none.
+    virtual void DoDataExchange(bool fromControls);
+    // A radio value bound to a button that starts its own group: 0 = checked, -1 = not.
+    static void ExchangeRadio(bool fromControls, CBitmapPushButton* button, int& word);
+    // A check value: 0, 1 or 2; any other word shows unchecked.
+    static void ExchangeCheck(bool fromControls, CBitmapPushButton* button, int& word);
+    static void ExchangeText(bool fromControls, QLabel* label, QString& text);
+
     void paintEvent(QPaintEvent* event) override;
 
     QString m_connectionName;

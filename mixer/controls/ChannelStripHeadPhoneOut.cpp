@@ -1,0 +1,119 @@
+#include "mixer/controls/ChannelStripHeadPhoneOut.h"
+
+#include "mixer/controls/BitmapPushButton.h"
+#include "mixer/controls/BitmapSlider.h"
+#include "mixer/controls/MatrixStatic.h"
+#include "mixer/controls/MixerMessages.h"
+#include "mixer/controls/ValueScaling.h"
+#include "ui/DialogUnits.h"
+#include "ui/WindowMessage.h"
+
+#include <QLabel>
+
+CChannelStripHeadPhoneOut::CChannelStripHeadPhoneOut(QWidget* parent)
+    : CMixerElement(kBackgroundId, parent)
+{
+    // Template 180, 45 x 223 dialog units.
+    m_kindLabel = AddLabel(kKindLabelId, m_kindText, DuRect(1, 3, 36, 8), Qt::AlignCenter);
+    m_mute = new CBitmapPushButton(this, kMuteId, CBitmapPushButton::Style::AutoRadioButton);
+    m_mute->setText(QStringLiteral("Radio1"));
+    m_mute->setGeometry(DuRect(2, 22, 33, 9));
+    m_balance = new CBitmapSlider(this, kBalanceId);
+    m_balance->setGeometry(DuRect(1, 37, 35, 8));
+    m_volume = new CBitmapSlider(this, kVolumeId);
+    m_volume->setGeometry(DuRect(15, 69, 7, 122));
+    m_readout = new CMatrixStatic(this, kReadoutId);
+    m_readout->move(DuToPxX(1), DuToPxY(214));
+
+    connect(m_mute, &QPushButton::clicked, this, [this] { OnMuteClicked(); });
+}
+
+void CChannelStripHeadPhoneOut::OnInitDialog()
+{
+    CMixerElement::OnInitDialog();
+    m_mute->SetImages(true, 182, 50, 14);
+    m_volume->SetTrack(141, 0, true, 0xFFFFFF);
+    m_volume->SetThumb(139);
+    m_volume->SetVertical(true);
+    m_volume->SetRange(0, scaling::kFaderMax);
+    m_balance->SetTrack(153, 0, true, 0xFFFFFF);
+    m_balance->SetThumb(150);
+    m_balance->SetVertical(false);
+    m_balance->SetRange(scaling::kPanMin, scaling::kPanMax);
+    m_balance->SetPos(0);
+    m_readout->Setup(kReadoutColumns, QStringLiteral("0.0 dB"));
+    m_kindLabel->setFont(LabelFont());
+}
+
+void CChannelStripHeadPhoneOut::DoDataExchange(bool fromControls)
+{
+    ExchangeText(fromControls, m_kindLabel, m_kindText);
+    ExchangeRadio(fromControls, m_mute, m_muteWord);
+}
+
+void CChannelStripHeadPhoneOut::SetVolume(double levelDb, int channel)
+{
+    if (channel != 0)
+        return;
+    m_volume->SetPos(scaling::FaderPosFromLevel(levelDb));
+    m_readout->SetText(QString::fromStdString(scaling::FormatLevel(levelDb)));
+}
+
+void CChannelStripHeadPhoneOut::SetBalance(double value, int)
+{
+    m_balance->SetPos(scaling::BalancePosFromDevice(value));
+}
+
+void CChannelStripHeadPhoneOut::SetMute(int state, int)
+{
+    UpdateData(false);
+    m_mute->SetCheck(state & 0xFF);
+    UpdateData(true);
+}
+
+void CChannelStripHeadPhoneOut::SetMeterLevels(int, int) {}
+
+void CChannelStripHeadPhoneOut::DropMeters() {}
+
+void CChannelStripHeadPhoneOut::SetCrossfade(quint32, quint32, double) {}
+
+QString CChannelStripHeadPhoneOut::GetConnectionName() const
+{
+    return m_connectionName;
+}
+
+void CChannelStripHeadPhoneOut::ShowLevel(int faderPosition)
+{
+    const int level = scaling::LevelFromFaderPos(faderPosition);
+    m_readout->SetText(QString::fromStdString(scaling::FormatLevelDb(scaling::ReadoutFromLevel(level))));
+}
+
+void CChannelStripHeadPhoneOut::OnMuteClicked()
+{
+    const int before = m_muteWord;
+    UpdateData(true);
+    if (before == 0)
+        m_muteWord = -1;
+    UpdateData(false);
+    PostToParent(this, UM_MUTE, OwnBlockId(), 0, before);
+}
+
+void CChannelStripHeadPhoneOut::customEvent(QEvent* event)
+{
+    const CWindowMessage* message = CWindowMessage::From(event);
+    if (!message) {
+        CMixerElement::customEvent(event);
+        return;
+    }
+    const int id = int(message->WParam());
+    const int position = int(message->LParam());
+    if (message->Code() == UM_SLIDER_MOVED && id == kVolumeId) {
+        PostToParent(this, UM_VOLUME, OwnBlockId(), 0, scaling::LevelFromFaderPos(position));
+        ShowLevel(position);
+    } else if (message->Code() == UM_SLIDER_MOVED && id == kBalanceId) {
+        PostToParent(this, UM_BALANCE, OwnBlockId(), 0, scaling::BalanceToDevice(position, false));
+        m_readout->SetText(QString::asprintf("Bal %4d", position));
+    } else if (message->Code() == UM_SLIDER_RELEASED && id == kBalanceId) {
+        ShowLevel(m_volume->GetPos());
+    }
+}
