@@ -19,11 +19,15 @@ bool isWordClock(const std::string& lowerName) {
 Device::Device(QelContext& context, DEVICE_PROPS props, std::unique_ptr<CQelDevice> fw)
     : context_(context), props_(std::move(props)), fw_(std::move(fw)) {}
 
+Device::Device(QelContext& context, DEVICE_PROPS props, std::unique_ptr<CQelUsbDevice> usb)
+    : context_(context), props_(std::move(props)), usb_(std::move(usb)) {}
+
 Device::~Device() = default;
 
 // ---------------------------------------------------------------- mixer
 
 Status Device::openMixerDevice() {
+    if (usb_) return openUsb();
     if (!fw_) return QEL_E_FAILED;
     CDrv& drv = context_.drv();
     // The identifier of the first driver device whose serial-number text is
@@ -50,28 +54,36 @@ Status Device::openMixerDevice() {
 }
 
 Status Device::setChannelBalance(std::uint8_t channel, std::uint8_t block, double value) {
+    if (usb_) return usb_->setBalance(-value, block, channel);
     if (!fw_) return QEL_E_FAILED;
     return fw_->setBalance(block, channel, -value);
 }
 
 Status Device::setPan(double value, std::uint8_t block) {
+    if (usb_) return setPanUsb(value, block);
     if (!fw_) return QEL_E_FAILED;
     // The device applies the pan itself.
     return fw_->setBalance(block, 0, value);
 }
 
 Status Device::setVolume(std::uint8_t block, std::int32_t db) {
+    if (usb_) return usb_->setVolume(block, 0, db);
     if (!fw_) return QEL_E_FAILED;
     return fw_->setMasterVolume(block, db);
 }
 
 bool Device::RegisterBlockNotify(std::uint8_t block, IWindow* window) {
+    if (usb_) return true;
     if (!fw_) return false;
     watched_.push_back(std::make_unique<AVCSUFeatureBlockNotifyCMD>(block));
     return fw_->registerForAVCEvents(watched_.back().get(), window, QEL_MSG_FEATURE_BLOCK);
 }
 
 Status Device::setDeviceMode(std::uint32_t mode) {
+    if (usb_) {
+        mode_ = mode;
+        return usb_->setMode(mode);
+    }
     if (!fw_) return QEL_E_FAILED;
     mode_ = mode;
     AvcCommands& avc = context_.avc();
@@ -117,16 +129,16 @@ std::uint8_t Device::rateCode(std::uint32_t hz) {
 }
 
 Status Device::SetSampleRate(std::uint32_t hz) {
+    if (usb_) return context_.usbDrv().setSampleRate(hz);
     if (!fw_) return QEL_E_FAILED;
     return context_.drv().setSampleRate(hz);
 }
 
 Status Device::ReadSampleRateInfo() {
-    if (!fw_) return QEL_E_FAILED;
-    CDrv& drv = context_.drv();
-    const Status status = drv.readSampleRateInfo();
+    if (!fw_ && !usb_) return QEL_E_FAILED;
+    const Status status = usb_ ? context_.usbDrv().readSampleRateInfo() : context_.drv().readSampleRateInfo();
     if (status != QEL_OK) return status;
-    const QEL_SAMPLE_RATE_INFO& r = drv.sampleRateInfo();
+    const QEL_SAMPLE_RATE_INFO& r = usb_ ? context_.usbDrv().sampleRateInfo() : context_.drv().sampleRateInfo();
     rateWord_ = r.word0();
     currentRate_ = r.currentRate();
     rates_ = r.rates();
@@ -134,6 +146,12 @@ Status Device::ReadSampleRateInfo() {
 }
 
 Status Device::GetCurrentRate(std::uint32_t& hz) {
+    if (usb_) {
+        // Asked anew: the driver's rate follows the clock source.
+        const Status status = context_.usbDrv().readSampleRateInfo();
+        if (status == QEL_OK) hz = context_.usbDrv().sampleRateInfo().currentRate();
+        return status;
+    }
     if (!fw_) return QEL_E_FAILED;
     hz = context_.drv().sampleRateInfo().currentRate();
     return QEL_OK;
@@ -164,6 +182,7 @@ QEL_DEVICE_SYNCH_MODE_INFO* Device::ownSyncModes(Status& status) {
 }
 
 Status Device::ReadSyncSource() {
+    if (usb_) return readSyncSourceUsb();
     if (!fw_) return QEL_E_FAILED;
     Status status = QEL_OK;
     const QEL_DEVICE_SYNCH_MODE_INFO* rec = ownSyncModes(status);
@@ -174,6 +193,7 @@ Status Device::ReadSyncSource() {
 }
 
 Status Device::SetSyncSource(std::uint32_t index) {
+    if (usb_) return setSyncSourceUsb(index);
     if (!fw_ || index > 4) return QEL_E_FAILED;
     Status status = QEL_OK;
     QEL_DEVICE_SYNCH_MODE_INFO* rec = ownSyncModes(status);
@@ -290,6 +310,14 @@ Status Device::SetSyncSource(std::uint32_t index) {
 Status Device::ReadDigitalInput(std::uint32_t input, std::uint32_t& detected, std::uint32_t& code) {
     detected = 0;
     code = 15;
+    if (usb_) {
+        bool locked = false;
+        std::uint8_t rate = 15;
+        const Status status = usb_->readInputState(input, locked, rate);
+        detected = locked ? 1 : 0;
+        code = rate;
+        return status;
+    }
     if (!fw_ || (input != 1 && input != 2)) return QEL_E_FAILED;
     AvcCommands& avc = context_.avc();
     bool on = false;
@@ -301,6 +329,10 @@ Status Device::ReadDigitalInput(std::uint32_t input, std::uint32_t& detected, st
 }
 
 Status Device::ReadVendorValue(const AVCVendorSpecCMD& cmd, std::uint32_t& value) {
+    if (usb_) {
+        value = usb_->readMode();
+        return QEL_OK;
+    }
     if (!fw_) return QEL_E_FAILED;
     return fw_->readVendorStatus(cmd, value);
 }

@@ -1,8 +1,8 @@
 #pragma once
 // One connected device as the mixer sees it: the bus-neutral adapter in front
-// of the FireWire device (the USB device joins it later). Mixer operations and
-// the clock operations of the control section; without a device every
-// operation fails with QEL_E_FAILED.
+// of the FireWire or the USB device. Mixer operations and the clock operations
+// of the control section; without a device every operation fails with
+// QEL_E_FAILED.
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -12,6 +12,7 @@
 #include "device/DeviceProps.h"
 #include "device/QelContext.h"
 #include "device/QelDevice.h"
+#include "device/QelUsbDevice.h"
 #include "device/Window.h"
 
 namespace qel {
@@ -23,6 +24,11 @@ class Device {
 public:
     // `fw` may be null (a device the adapter cannot reach).
     Device(QelContext& context, DEVICE_PROPS props, std::unique_ptr<CQelDevice> fw);
+    // A USB device; `usb` may be null.
+    Device(QelContext& context, DEVICE_PROPS props, std::unique_ptr<CQelUsbDevice> usb);
+    // Without any device.
+    Device(QelContext& context, DEVICE_PROPS props, std::nullptr_t)
+        : Device(context, std::move(props), std::unique_ptr<CQelDevice>()) {}
     virtual ~Device();
     Device(const Device&) = delete;
     Device& operator=(const Device&) = delete;
@@ -55,6 +61,13 @@ public:
 
     const DEVICE_PROPS& props() const { return props_; }
     CQelDevice* fireWire() { return fw_.get(); }
+    CQelUsbDevice* usb() { return usb_.get(); }
+
+    // ---- USB firmware requests of the mixer's polls (QEL_E_FAILED on FireWire)
+    // One level per audio channel, percent of full scale.
+    Status readLevels(std::uint32_t channels, std::vector<double>& levels);
+    // The pending device message, 0 for none.
+    std::uint8_t readDeviceMessage();
     std::uint32_t deviceMode() const { return mode_; }
     void setModeValue(std::uint32_t mode) { mode_ = mode; }
     std::uint32_t syncKind() const { return syncKind_; }
@@ -71,9 +84,16 @@ private:
     // the sync settings; null with `status` set when there is none.
     QEL_DEVICE_SYNCH_MODE_INFO* ownSyncModes(Status& status);
 
+    // The USB branches (device/DeviceUsb.cpp).
+    Status openUsb();
+    Status setPanUsb(double value, std::uint8_t block);
+    Status readSyncSourceUsb();
+    Status setSyncSourceUsb(std::uint32_t index);
+
     QelContext& context_;
     DEVICE_PROPS props_;
     std::unique_ptr<CQelDevice> fw_;
+    std::unique_ptr<CQelUsbDevice> usb_;
     bool firstFlag_ = false;   // answer to vendor command 3
     bool secondFlag_ = false;  // answer to vendor command 4
     std::uint32_t mode_ = 0;

@@ -30,6 +30,8 @@ public:
 protected:
     // FireWire: byte 0 = 2 and byte 1 >= 14. The USB driver accepts any 2.x.
     virtual bool acceptVersion(const QEL_DRIVER_VERSION& v) const;
+    // The version request of this driver's device type.
+    virtual std::uint32_t versionCode() const;
     // Sends `code` and requires an answer of exactly `outLen` bytes.
     Status requestRecord(std::uint32_t code, const void* in, std::uint32_t inLen, void* out, std::uint32_t outLen);
 

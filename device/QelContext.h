@@ -7,6 +7,7 @@
 #include <atomic>
 
 #include "device/Drv.h"
+#include "device/UsbDriver.h"
 #include "device/MessageBox.h"
 #include "os/Os.h"
 
@@ -14,12 +15,13 @@ namespace qel {
 
 class QelContext {
 public:
-    explicit QelContext(os::IOs& os) : os_(os), drv_(os) {}
+    explicit QelContext(os::IOs& os) : os_(os), drv_(os), usbDrv_(os) {}
     QelContext(const QelContext&) = delete;
     QelContext& operator=(const QelContext&) = delete;
 
     os::IOs& platform() { return os_; }
     CDrv& drv() { return drv_; }
+    CUsbDriver& usbDrv() { return usbDrv_; }
     AvcCommands& avc() { return avc_; }
     // Where the device layer's message boxes go (not owned; none: dropped).
     void setMessageBox(IMessageBox* messageBox) { messageBox_.store(messageBox); }
@@ -30,6 +32,7 @@ public:
 private:
     os::IOs& os_;
     CDrv drv_;
+    CUsbDriver usbDrv_;
     AvcCommands avc_;
     std::atomic<IMessageBox*> messageBox_{nullptr};
 };

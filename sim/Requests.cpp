@@ -47,6 +47,9 @@ constexpr Entry kNames[] = {
     {req::kGetNotifyResponse, "QEL_REQ_GET_NOTIFY_RESPONSE"},
     {req::kRegisterNotifyEvent, "QEL_REQ_REGISTER_NOTIFY_EVENT"},
     {req::kCancelNotify, "QEL_REQ_CANCEL_NOTIFY"},
+    {req::kUsbGetDescriptor, "QEL_USB_REQ_GET_DESCRIPTOR"},
+    {req::kUsbControlTransfer, "QEL_USB_REQ_CONTROL_TRANSFER"},
+    {req::kUsb806, "QEL_USB_REQ_806"},
 };
 }  // namespace
 

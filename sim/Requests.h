@@ -47,6 +47,10 @@ inline constexpr std::uint32_t kAvcTransaction = 0x80883004;
 inline constexpr std::uint32_t kGetNotifyResponse = 0x80883008;
 inline constexpr std::uint32_t kRegisterNotifyEvent = 0x8088300C;
 inline constexpr std::uint32_t kCancelNotify = 0x80883010;
+// USB device handle (device type 0x8089).
+inline constexpr std::uint32_t kUsbGetDescriptor = 0x80892004;
+inline constexpr std::uint32_t kUsbControlTransfer = 0x80892014;
+inline constexpr std::uint32_t kUsb806 = 0x80892018;
 }  // namespace req
 
 // The USB driver uses the same function numbers under device type 0x8089.

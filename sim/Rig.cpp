@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "sim/Requests.h"
+#include "sim/UsbDevice.h"
 
 namespace qel::sim {
 
@@ -50,7 +51,7 @@ std::string Rig::fwDevicePath(std::uint32_t deviceId) {
     return std::string("\\\\?\\1394#kavro&qel#") + buf + "#" + lower(fireWireGuid().registryText());
 }
 
-Rig::Rig() {
+Rig::Rig() : usb_(std::make_unique<UsbState>()) {
     rates_.word0 = 1;
     rates_.current = 48000;
     rates_.possible = {44100, 48000, 88200, 96000, 176400, 192000};
@@ -58,6 +59,7 @@ Rig::Rig() {
 }
 
 Rig::~Rig() {
+    joinUsbArrivals();
     {
         std::lock_guard lock(mutex_);
         stopping_ = true;
@@ -276,6 +278,9 @@ void Rig::trace(const File& f, std::uint32_t code, os::ConstByteSpan in, os::Con
         const std::size_t len = std::min<std::size_t>(os::getLe32(shownOut, 0), shownOut.size() - 4);
         shownOut = shownOut.subspan(4, len);
     }
+    // USB control transfers show the 16-byte header and the data of a set.
+    if (code == req::kUsbControlTransfer && in.size() >= 16)
+        shownIn = in.first(std::min<std::size_t>(in.size(), 16 + (in[0] == 0 ? os::getLe16(in, 14) : 0)));
     line += " in=" + os::hexText(shownIn) + " out=" + os::hexText(shownOut);
     trace_.push_back(std::move(line));
 }
@@ -286,6 +291,7 @@ std::uint32_t Rig::openDevInfoSet(const os::Guid& guid) {
     std::vector<std::string> paths;
     if (guid == fireWireGuid())
         for (const std::uint32_t id : presentFwDevices()) paths.push_back(fwDevicePath(id));
+    if (guid == usbGuid()) paths = usbPaths();
     const std::uint32_t id = kernel_.allocId();
     std::lock_guard lock(mutex_);
     devSets_[id] = std::move(paths);
@@ -309,7 +315,16 @@ std::uint32_t Rig::enumInterface(std::uint32_t set, std::uint32_t index, std::st
 std::uint32_t Rig::openPath(const std::string& path, std::uint32_t& error) {
     File f;
     const std::string p = lower(path);
-    if (p == lower("\\\\.\\" + fireWireGuid().registryText())) {
+    bool usb = false;
+    {
+        std::lock_guard lock(mutex_);
+        error = kOk;
+        usb = openUsbPath(p, f, error);
+    }
+    if (usb && error != kOk) return 0;
+    if (usb) {
+        // a USB control endpoint or device interface (sim/UsbDriver.cpp)
+    } else if (p == lower("\\\\.\\" + fireWireGuid().registryText())) {
         f.bus = Bus::FireWire;
         f.control = true;
     } else {
@@ -542,6 +557,7 @@ void Rig::encodeSyncModes(const FwDeviceModel& m, os::ByteSpan out) const {
 }
 
 Reply Rig::dispatch(std::uint32_t fileId, File& f, std::uint32_t code, os::ConstByteSpan in, os::ByteSpan out) {
+    if (f.bus == Bus::Usb) return usbRequest(f, code, in, out);
     if (f.control) return controlRequest(f, code, in, out);
     FwDevice* d = fwDevice(f.deviceId);
     if (d == nullptr || !d->present || d->generation != f.generation) return fail(kDeviceNotConnected);

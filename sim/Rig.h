@@ -25,6 +25,9 @@
 
 namespace qel::sim {
 
+struct UsbDeviceModel;
+struct UsbState;
+
 enum class Bus { FireWire, Usb };
 
 // The control endpoint's GUID of the simulated FireWire driver.
@@ -99,6 +102,24 @@ public:
     std::optional<std::uint32_t> findDevice(const std::string& nameOrId) const;
     // Runs `fn` on a device's model under the rig lock (tests and sim commands).
     bool withFwDevice(std::uint32_t deviceId, const std::function<void(FwDeviceModel&)>& fn);
+
+    // ---- USB devices (sim/UsbDriver.cpp)
+    void addUsbDevice(UsbDeviceModel model, bool plugged = true);
+    bool withUsbDevice(std::uint32_t deviceId, const std::function<void(UsbDeviceModel&)>& fn);
+    std::vector<std::uint32_t> presentUsbDevices() const;
+    // By identifier, display name or look-up name.
+    std::optional<std::uint32_t> findUsbDevice(const std::string& nameOrId) const;
+    // The device leaves the bus (removal notification) or comes back under
+    // the same path (arrival notification); false when nothing changes.
+    bool usbRemove(std::uint32_t deviceId);
+    bool usbArrive(std::uint32_t deviceId);
+    // Removal now, arrival after `ms`: at once on this thread when `wait`,
+    // else on a rig thread (joined by joinUsbArrivals and the destructor).
+    bool reenumerate(std::uint32_t deviceId, std::uint32_t ms, bool wait);
+    void joinUsbArrivals();
+    std::uint32_t usbCurrentRate() const;
+    std::array<std::uint32_t, 3> usbSyncSettings() const;
+    static std::string usbDevicePath(std::uint32_t deviceId);
 
     // ---- Driver-wide state
     struct SampleRates {
@@ -189,6 +210,9 @@ private:
         Reply reply;
     };
 
+    std::vector<std::string> usbPaths() const;
+    bool openUsbPath(const std::string& lowerPath, File& f, std::uint32_t& error);
+    Reply usbRequest(File& f, std::uint32_t code, os::ConstByteSpan in, os::ByteSpan out);
     Reply dispatch(std::uint32_t fileId, File& f, std::uint32_t code, os::ConstByteSpan in, os::ByteSpan out);
     Reply controlRequest(File& f, std::uint32_t code, os::ConstByteSpan in, os::ByteSpan out);
     // The control panel's own requests; nullopt for any other code.
@@ -245,6 +269,7 @@ private:
     bool traceEnabled_ = true;
     std::vector<std::string> trace_;
 
+    std::unique_ptr<UsbState> usb_;
     bool stopping_ = false;
     std::thread worker_;
 };
