@@ -15,7 +15,7 @@ CChannelStripMainOut::CChannelStripMainOut(QWidget* parent) : CMixerElement(kBac
 {
     // Template 157, 61 x 223 dialog units.
     m_kindLabel = AddLabel(kKindLabelId, m_kindText, DuRect(3, 3, 52, 8), Qt::AlignCenter);
-    m_captionLabel = AddLabel(kCaptionLabelId, m_caption, DuRect(3, 10, 52, 8), Qt::AlignCenter);
+    m_captionLabel = AddLabel(kCaptionLabelId, m_caption, DuRect(1, 10, 56, 8), Qt::AlignCenter);
     m_mute = new CBitmapPushButton(this, kMuteId, CBitmapPushButton::Style::AutoRadioButton);
     m_mute->setText(QStringLiteral("Mute"));
     m_mute->setGeometry(DuRect(12, 22, 33, 9));

@@ -42,7 +42,7 @@ CChannelStripStereoIn::CChannelStripStereoIn(QWidget* parent) : CMixerElement(kB
 {
     // Template 131, 59 x 228 dialog units.
     m_kindLabel = AddLabel(kKindLabelId, m_kindText, DuRect(3, 3, 52, 8), Qt::AlignCenter);
-    m_captionLabel = AddLabel(kCaptionLabelId, m_caption, DuRect(3, 10, 52, 8), Qt::AlignCenter);
+    m_captionLabel = AddLabel(kCaptionLabelId, m_caption, DuRect(1, 10, 56, 8), Qt::AlignCenter);
     m_muteLeft = MakeButton(this, kMuteLeftId, Style::AutoRadioButton, "M", {7, 21});
     m_muteRight = MakeButton(this, kMuteRightId, Style::AutoRadioButton, "M", {31, 21});
     m_soloLeft = MakeButton(this, kSoloLeftId, Style::AutoRadioButton, "S", {7, 33});

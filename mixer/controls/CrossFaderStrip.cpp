@@ -12,8 +12,8 @@
 CCrossFaderStrip::CCrossFaderStrip(QWidget* parent) : CMixerElement(kBackgroundId, parent)
 {
     // Template 160, 526 x 40 dialog units.
-    m_titleLabel = AddLabel(kTitleLabelId, QStringLiteral("CrossFader"), DuRect(5, 2, 80, 9));
-    AddLabel(0, QStringLiteral("Monitor in"), DuRect(5, 14, 50, 9));
+    m_titleLabel = AddLabel(kTitleLabelId, QStringLiteral("CrossFader"), DuRect(8, 2, 80, 9));
+    AddLabel(0, QStringLiteral("Monitor in"), DuRect(8, 14, 50, 9));
     m_slider = new CBitmapSlider(this, kSliderId);
     m_slider->setGeometry(DuRect(59, 14, 234, 8));
     m_readout = new CMatrixStatic(this, kReadoutId);

@@ -27,7 +27,7 @@ CMixerElement::CMixerElement(int backgroundId, QWidget* parent)
     // The 8-point dialog font that the dialog-unit layout assumes.
     QFont dialogFont(QStringLiteral("MS Shell Dlg 2"));
     dialogFont.setStyleHint(QFont::SansSerif);
-    dialogFont.setPixelSize(11);
+    dialogFont.setPixelSize(10);
     setFont(dialogFont);
     // The empty base page until initialisation sizes the element to its background.
     resize(DuToPxX(131), DuToPxY(214));

@@ -1,9 +1,15 @@
-// skin-gallery: a mixer surface built from the skinned controls, beside a
+// skin-gallery: a mixer surface built from the real elements, beside a
 // board with every control in every state. `--shots DIR [--suffix S]`
-// renders it to DIR/skin-gallery<S>.png and exits.
+// renders it to DIR/skin-gallery<S>.png, each element to DIR/<element><S>.png,
+// and exits.
 #include "mixer/controls/BitmapPushButton.h"
 #include "mixer/controls/BitmapSlider.h"
 #include "mixer/controls/BitmapStatusDisplay.h"
+#include "mixer/controls/ChannelStripHeadPhoneOut.h"
+#include "mixer/controls/ChannelStripMainOut.h"
+#include "mixer/controls/ChannelStripStereoIn.h"
+#include "mixer/controls/ControlSection.h"
+#include "mixer/controls/CrossFaderStrip.h"
 #include "mixer/controls/LevelMeter.h"
 #include "mixer/controls/MatrixStatic.h"
 #include "mixer/controls/MixerElement.h"
@@ -111,126 +117,85 @@ void Press(QWidget* w)
     QCoreApplication::sendEvent(w, &press);
 }
 
+// The real elements, set as the container would leave them; each is also
+// rendered on its own.
+QList<QPair<QString, QWidget*>> g_elements;
 void InputStrip(QWidget* surface, int x, const char* caption, int left, int right, int meterL,
                 int meterR, bool linked, const char* connection)
 {
-    auto* strip = new CGalleryPanel(133, surface);
+    auto* strip = new CChannelStripStereoIn;
+    strip->Create(surface);
     strip->move(x, 34);
-    strip->AddLabel(1008, "Input", QRect(4, 5, 78, 12), Qt::AlignCenter)->setFont(strip->LabelFont());
-    strip->AddLabel(1009, caption, QRect(4, 16, 78, 12), Qt::AlignCenter);
-    auto* mL = Button(strip, 1023, Style::AutoRadioButton, 149, 30, 16, 10, 34);
-    Button(strip, 1024, Style::AutoRadioButton, 149, 30, 16, 46, 34);
-    Button(strip, 1025, Style::AutoRadioButton, 156, 30, 16, 10, 54);
-    auto* sR = Button(strip, 1026, Style::AutoRadioButton, 156, 30, 16, 46, 54);
-    auto* link = Button(strip, 1029, Style::AutoCheckBox, 144, 68, 12, 9, 75);
+    g_elements.append({"stereo-in-" + QString::number(g_elements.size() + 1), strip});
+    strip->SetKindText("Input");
+    strip->SetCaption(caption);
+    strip->SetConnection(connection);
+    strip->UpdateData(false);
+    strip->SetVolume(-left, 1);
+    strip->SetVolume(-right, 2);
     if (left > 40)
-        mL->SetCheck(1);
-    if (right == 0)
-        sR->SetCheck(1);
-    link->SetCheck(linked);
-    Horizontal(strip, 1010, 152, 8, 93, -127);
-    Horizontal(strip, 1011, 152, 45, 93, 127);
-    Fader(strip, 1012, 8, 112, left);
-    Fader(strip, 1013, 68, 112, right);
-    Meter(strip, 1014, 31, 112, meterL);
-    Meter(strip, 1015, 45, 112, meterR);
-    const auto level = [](int pos) {
-        return QString::fromStdString(scaling::FormatLevel(scaling::ReadoutFromLevel(-pos)));
-    };
-    Readout(strip, 1016, 5, level(left), 6, 322);
-    Readout(strip, 1017, 5, level(right), 46, 322);
-    auto* conn = Readout(strip, 1018, 13, connection, 2, 348);
-    if (QString(connection).trimmed() == "-")
-        conn->hide();
+        strip->SetMute(1, 1);
+    if (right == 0) {
+        strip->SoloRightWord() = 0;
+        strip->UpdateData(false);
+    }
+    if (linked)
+        strip->Link()->Click();
+    for (int i = 0; i < 40; ++i)
+        strip->SetMeterLevels(meterL, meterR);
+    if (QString(connection) == "COAX_SPDIF")
+        strip->SetStatusText("48kHz");
+    else if (QString(connection) == "OPT_SPDIF")
+        strip->SetStatusText("Disconnected");
 }
 
 void OutputStrips(QWidget* surface)
 {
-    auto* master = new CGalleryPanel(133, surface);
+    auto* master = new CChannelStripMainOut;
+    master->Create(surface);
     master->move(268, 34);
-    master->AddLabel(1008, "Master", QRect(4, 5, 78, 12), Qt::AlignCenter)->setFont(master->LabelFont());
-    master->AddLabel(1022, "Master 1/2", QRect(4, 16, 78, 12), Qt::AlignCenter);
-    Button(master, 1074, Style::AutoRadioButton, 182, 50, 14, 18, 36);
-    Horizontal(master, 1020, 153, 17, 60, 0);
-    Fader(master, 1019, 20, 112, 12);
-    Meter(master, 1014, 44, 112, 18);
-    Meter(master, 1015, 58, 112, 24);
-    Readout(master, 1021, 10, "-12.0 dB", 11, 348);
+    g_elements.append({"main-out", master});
+    master->SetKindText("Master");
+    master->SetCaption("Master 1/2");
+    master->UpdateData(false);
+    master->SetVolume(-12, 0);
+    for (int i = 0; i < 40; ++i)
+        master->SetMeterLevels(18, 24);
 
-    auto* phones = new CGalleryPanel(181, surface);
+    auto* phones = new CChannelStripHeadPhoneOut;
+    phones->Create(surface);
     phones->move(356, 34);
-    phones->AddLabel(1008, "Phones", QRect(2, 5, 52, 12), Qt::AlignCenter)->setFont(phones->LabelFont());
-    auto* mute = Button(phones, 1075, Style::AutoRadioButton, 182, 50, 14, 3, 36);
-    mute->SetCheck(1);
-    Horizontal(phones, 1069, 153, 2, 60, -40);
-    Fader(phones, 1068, 23, 112, 30);
-    auto* hpOut = Readout(phones, 1067, 8, "Bal  -40", 2, 348);
-    Q_UNUSED(hpOut);
+    g_elements.append({"headphone", phones});
+    phones->SetKindText("Phones");
+    phones->UpdateData(false);
+    phones->SetVolume(-30, 0);
+    phones->SetBalance(40, 1);
+    phones->SetMute(1, 1);
 }
 
 void ControlSection(QWidget* surface)
 {
-    auto* section = new CGalleryPanel(135, surface);
+    auto* section = new CControlSection;
+    section->Create(surface);
     section->move(414, 34);
-    const QFont heading = section->LabelFont();
-    int y = 4;
-    const auto headingLabel = [&](int id, const char* text) {
-        section->AddLabel(id, text, QRect(4, y, 171, 12), Qt::AlignCenter)->setFont(heading);
-        y += 18;
-    };
-    const auto row = [&](QWidget* button, int labelId, const char* text) {
-        button->move(25, y + 1);
-        section->AddLabel(labelId, text, QRect(42, y - 1, 130, 14));
-        y += 17;
-    };
-    headingLabel(1063, "- Host Connection -");
-    auto* usb = new CBitmapStatusDisplay(section, 1031);
-    usb->SetImages(false, 134, 11, 11);
-    auto* fw = new CBitmapStatusDisplay(section, 1032);
-    fw->SetImages(false, 134, 11, 11);
-    fw->SetCheck(1);
-    row(usb, 1033, "USB 2.0");
-    row(fw, 1034, "1394a");
-    y += 4;
-    headingLabel(1035, "- Sync Source -");
-    const char* sync[] = {"Device", "Coax SPDIF ", "Optical SPDIF", "Word Clock", "PC"};
-    for (int i = 0; i < 5; ++i) {
-        auto* b = Button(section, 1036 + i, Style::AutoCheckBox, 134, 11, 11, 0, 0, i == 4);
-        b->SetCheck(i == 0);
-        b->setEnabled(i != 4);
-        row(b, 1041 + i, sync[i]);
-    }
-    y += 4;
-    headingLabel(1046, "- Digital I/O Selection -");
-    auto* spdif = Button(section, 1047, Style::AutoCheckBox, 134, 11, 11, 0, 0, false);
-    spdif->SetCheck(1);
-    row(spdif, 1049, "SPDIF");
-    row(Button(section, 1048, Style::AutoCheckBox, 134, 11, 11, 0, 0, false), 1050,
-        "HS-SPDIF (176.4 / 192kHz)");
-    y += 4;
-    headingLabel(1051, "- ADAT -");
-    row(Button(section, 1052, Style::AutoCheckBox, 134, 11, 11, 0, 0, false), 1054,
-        "ADAT   (44.1 / 48 kHz)");
-    row(Button(section, 1053, Style::AutoCheckBox, 134, 11, 11, 0, 0, false), 1055,
-        "SMUX   (88.2 / 96 kHz)");
-    y += 4;
-    headingLabel(1056, "- Sample Rate -");
-    Readout(section, 1059, 12, "48.0 kHz", 51, y);
-    y += 20;
-    Button(section, 1060, Style::PushButton, 154, 17, 14, 51, y, false);
-    Button(section, 1061, Style::PushButton, 148, 16, 14, 72, y, false);
-    Button(section, 1062, Style::PushButton, 155, 28, 14, 99, y, false);
+    g_elements.append({"control-section", section});
+    section->ShowHostConnection(CControlSection::kHostFireWire);
+    section->SetHostLamp(1);
+    section->SetSupportedRates({44100, 48000, 88200, 96000});
+    section->SetCurrentRate(48000);
+    section->SelectInGroup(CControlSection::Group::Sync, 0);
+    section->SelectInGroup(CControlSection::Group::Digital, 0);
+    section->EnableControl(CControlSection::kPcButtonId, false);
+    section->EnableControl(CControlSection::kPcLabelId, false);
 }
 
 void Crossfader(QWidget* surface)
 {
-    auto* strip = new CGalleryPanel(137, surface);
+    auto* strip = new CCrossFaderStrip;
+    strip->Create(surface);
     strip->move(4, 404);
-    strip->AddLabel(1070, "CrossFader", QRect(8, 3, 120, 14))->setFont(strip->LabelFont());
-    strip->AddLabel(0, "Monitor in", QRect(8, 22, 70, 14));
-    Horizontal(strip, 1065, 136, 88, 23, -40);
-    Readout(strip, 1066, 5, "-40", 247, 5);
-    strip->AddLabel(1078, "Line 1/2 PC", QRect(448, 22, 90, 14));
+    g_elements.append({"crossfader", strip});
+    strip->SetCrossfade(2, 0, 40);
 }
 
 QLabel* Caption(QWidget* parent, const QString& text, int x, int y, int w = 120)
@@ -378,9 +343,9 @@ int main(int argc, char** argv)
     top->Display()->SetLeftAligned(true);
     top->Display()->SetText(top->Title());
 
-    InputStrip(&surface, 4, "Line 1   Line 2", 0, 20, 10, 16, false, "      -      ");
-    InputStrip(&surface, 92, "Coax L   Coax R", 63, 0, 40, 46, true, "SPDIF  48kHz");
-    InputStrip(&surface, 180, "Opt L    Opt R", 34, 34, 100, 70, true, " no signal");
+    InputStrip(&surface, 4, "Line 1   Line 2", 0, 20, 10, 16, false, "ANALOG");
+    InputStrip(&surface, 92, "Coax L   Coax R", 63, 0, 40, 46, true, "COAX_SPDIF");
+    InputStrip(&surface, 180, "Opt L    Opt R", 34, 34, 100, 70, true, "OPT_SPDIF");
     OutputStrips(&surface);
     ControlSection(&surface);
     Crossfader(&surface);
@@ -401,5 +366,13 @@ int main(int argc, char** argv)
         return 1;
     }
     std::printf("%s\n", qPrintable(path));
+    for (const auto& [name, element] : g_elements) {
+        const QString elementPath = QDir(shots).filePath(name + suffix + ".png");
+        if (!element->grab().save(elementPath)) {
+            std::fprintf(stderr, "skin-gallery: cannot write %s\n", qPrintable(elementPath));
+            return 1;
+        }
+        std::printf("%s\n", qPrintable(elementPath));
+    }
     return 0;
 }
