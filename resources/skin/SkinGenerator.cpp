@@ -1,6 +1,7 @@
 // Draws the mixer's skin pictures (backgrounds, slider tracks and thumbs,
 // meter bars, button strips, the LED character bitmap) and program icons at
 // 1x and 2x into <out>/skin and <out>/icons. Deterministic: same input, same PNGs.
+#include "ControlPanelIcons.h"
 #include "PixelFont.h"
 
 #include <QColor>
@@ -500,5 +501,7 @@ int main(int argc, char** argv)
     Buttons();
     LedCharacters();
     Icons();
+    if (!DrawControlPanelIcons(g_out))
+        ++g_failures;
     return g_failures == 0 ? 0 : 1;
 }

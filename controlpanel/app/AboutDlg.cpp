@@ -1,0 +1,41 @@
+#include "controlpanel/app/AboutDlg.h"
+
+#include <QLabel>
+#include <QPushButton>
+
+#include "controlpanel/app/ControlPanelIds.h"
+#include "ui/ControlId.h"
+#include "ui/DialogUnits.h"
+#include "ui/SkinLoader.h"
+
+namespace {
+constexpr const char* kSecondText = "Settings of the Drevik audio driver.";
+}
+
+CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent)
+{
+    setWindowTitle(QStringLiteral("About Drevik Control Panel"));
+    setFixedSize(DuToPxX(233), DuToPxY(58));
+
+    auto* icon = new QLabel(this);
+    icon->setPixmap(CSkin::Icon(IDR_MAINFRAME).pixmap(32, 32));
+    icon->setGeometry(DuRect(11, 10, 21, 20));
+
+    auto* text = new QLabel(Text(), this);
+    SetControlId(text, IDC_ABOUT_TEXT);
+    text->setGeometry(DuRect(40, 10, 130, 40));
+    text->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    text->setWordWrap(true);
+
+    auto* ok = new QPushButton(QStringLiteral("OK"), this);
+    SetControlId(ok, kIdOk);
+    ok->setGeometry(DuRect(176, 7, 50, 14));
+    ok->setDefault(true);
+    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+}
+
+QString CAboutDlg::Text()
+{
+    return QString::asprintf("%s V%d.%d.%d\n\n%s", kWindowTitle, kVersionMajor, kVersionMinor, kVersionBuild,
+                             kSecondText);
+}

@@ -1,0 +1,110 @@
+#include "controlpanel/app/QEL_CPLApp.h"
+
+#include <QApplication>
+
+#include "controlpanel/app/CommandLine.h"
+#include "controlpanel/app/ControlPanelIds.h"
+#include "controlpanel/app/MainFrame.h"
+#include "controlpanel/driver/Drv.h"
+#include "os/sim/SimOs.h"
+#include "sim/Rig.h"
+#include "ui/SkinLoader.h"
+#include "ui/WindowMessage.h"
+
+CQEL_CPLApp::CQEL_CPLApp() : CQEL_CPLApp(Options{}) {}
+
+CQEL_CPLApp::CQEL_CPLApp(Options options)
+    : m_instance(options.instanceName.isEmpty() ? QString::fromLatin1(kInstanceName) : options.instanceName,
+                 options.instanceDirectory.isEmpty() ? CSingleInstance::DefaultDirectory()
+                                                     : options.instanceDirectory)
+{
+    m_os = options.platform;
+    if (!m_os) {
+        m_rig = qel::sim::Rig::makeDefault();
+        m_simOs = std::make_unique<qel::os::SimOs>(*m_rig);
+        m_os = m_simOs.get();
+    }
+    m_drv = std::make_unique<qel::cpl::CDrv>(*m_os);
+    connect(&m_instance, &CSingleInstance::RequestReceived, this, &CQEL_CPLApp::OnRequest);
+}
+
+CQEL_CPLApp::~CQEL_CPLApp()
+{
+    delete m_frame;  // before the driver objects it uses
+}
+
+bool CQEL_CPLApp::InitInstance(const QStringList& arguments)
+{
+    const CCommandLine commandLine(arguments);
+    if (commandLine.Exit()) {
+        m_instance.Send(CSingleInstance::Request::Exit);
+        return false;
+    }
+    if (commandLine.Asio())
+        m_bStartOnSettings = true;
+    // A lock that cannot be made counts as a running instance.
+    if (m_instance.Acquire() != CSingleInstance::Result::Owner) {
+        HandOver();
+        return false;
+    }
+    m_hIcon = CSkin::Icon(IDR_MAINFRAME);
+    // Without a notification area a hidden window could not be reached.
+    const bool show = !commandLine.Hide() || !CTrayIcon::IsAvailable();
+
+    m_frame = new CMainFrame(*m_drv, *m_os, m_bStartOnSettings, m_hIcon);
+    connect(m_frame, &CMainFrame::ExitRequested, this, &CQEL_CPLApp::OnExit);
+    if (show)
+        m_frame->ShowWindow();
+    return true;
+}
+
+void CQEL_CPLApp::HandOver()
+{
+    m_instance.Send(m_bStartOnSettings ? CSingleInstance::Request::OpenSettings : CSingleInstance::Request::Open);
+}
+
+QWidget* CQEL_CPLApp::FindMainWindow()
+{
+    const QString title = QString::fromLatin1(kWindowTitle);
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->isWindow() && w->windowTitle() == title)
+            return w;
+    return nullptr;
+}
+
+void CQEL_CPLApp::OnRequest(CSingleInstance::Request request)
+{
+    QWidget* window = FindMainWindow();
+    if (!window)
+        return;
+    auto* frame = qobject_cast<CMainFrame*>(window);
+    if (request == CSingleInstance::Request::Exit) {
+        if (frame)
+            QMetaObject::invokeMethod(frame, [frame] { frame->OnCommand(ID_TRAY_QUIT); }, Qt::QueuedConnection);
+        return;
+    }
+    QWidget* popup = frame ? frame->LastActivePopup() : window;
+    if (window->isMinimized())
+        window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
+    if (request == CSingleInstance::Request::OpenSettings)
+        CWindowMessage::Post(window, UM_SHOW_SETTINGS_PAGE, 0, 0);
+    popup->show();
+    popup->raise();
+    popup->activateWindow();
+}
+
+void CQEL_CPLApp::OnExit()
+{
+    if (m_frame) {
+        m_frame->hide();
+        m_frame->TrayIcon().Delete();
+        m_frame->deleteLater();
+        m_frame = nullptr;
+    }
+    emit Exited();
+}
+
+CMainFrame* CQEL_CPLApp::MainFrame() const
+{
+    return m_frame;
+}

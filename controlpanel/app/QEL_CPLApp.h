@@ -1,0 +1,68 @@
+#pragma once
+// The control panel application: the switches, the one-instance rule and the
+// hand-over to a running instance, the driver objects and the main window.
+// Without a platform given it runs on the built-in simulated rig.
+#include <QIcon>
+#include <QObject>
+#include <QPointer>
+#include <QStringList>
+
+#include <memory>
+
+#include "controlpanel/app/SingleInstance.h"
+
+namespace qel::sim {
+class Rig;
+}
+namespace qel::os {
+class IOs;
+class SimOs;
+}
+namespace qel::cpl {
+class CDrv;
+}
+class CMainFrame;
+
+class CQEL_CPLApp : public QObject {
+    Q_OBJECT
+public:
+    struct Options {
+        qel::os::IOs* platform = nullptr;  // null: the built-in rig
+        QString instanceName;              // empty: the program's mutex name
+        QString instanceDirectory;         // empty: CSingleInstance::DefaultDirectory()
+    };
+
+    CQEL_CPLApp();
+    explicit CQEL_CPLApp(Options options);
+    ~CQEL_CPLApp() override;
+
+    // The start-up: false when this process is to end at once (an "-exit"
+    // start, a hand-over to a running instance, or a failure).
+    bool InitInstance(const QStringList& arguments);
+
+    CMainFrame* MainFrame() const;
+    bool StartOnSettings() const { return m_bStartOnSettings; }
+    CSingleInstance& Instance() { return m_instance; }
+    qel::os::IOs& Platform() { return *m_os; }
+    qel::cpl::CDrv& Drv() { return *m_drv; }
+    // The top-level window titled "Drevik Control Panel", or null.
+    static QWidget* FindMainWindow();
+
+signals:
+    // The exit command ran: the window and the icon are gone.
+    void Exited();
+
+private:
+    void HandOver();
+    void OnRequest(CSingleInstance::Request request);
+    void OnExit();
+
+    std::unique_ptr<qel::sim::Rig> m_rig;
+    std::unique_ptr<qel::os::SimOs> m_simOs;
+    qel::os::IOs* m_os = nullptr;
+    std::unique_ptr<qel::cpl::CDrv> m_drv;
+    CSingleInstance m_instance;
+    QIcon m_hIcon;
+    bool m_bStartOnSettings = false;
+    QPointer<CMainFrame> m_frame;
+};

@@ -1,0 +1,205 @@
+// The main window and the tray icon: the icon's mouse messages, closing,
+// the tray menu's commands, the About box, the status bar. Screenshots of
+// the window and the About box go to /tmp.
+#include <QtTest>
+
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QStatusBar>
+
+#include <memory>
+
+#include "controlpanel/app/AboutDlg.h"
+#include "controlpanel/app/ControlPanelIds.h"
+#include "controlpanel/app/MainFrame.h"
+#include "controlpanel/app/QEL_CPLView.h"
+#include "controlpanel/app/TreeCtrlEx.h"
+#include "os/sim/SimOs.h"
+#include "sim/Rig.h"
+#include "ui/ControlId.h"
+#include "ui/SkinLoader.h"
+#include "ui/WindowMessage.h"
+
+class FrameTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<qel::sim::Rig> m_rig;
+    std::unique_ptr<qel::os::SimOs> m_os;
+    std::unique_ptr<qel::cpl::CDrv> m_drv;
+    std::unique_ptr<CMainFrame> m_frame;
+
+    void Tray(unsigned id, unsigned mouse)
+    {
+        QVERIFY(CWindowMessage::Post(m_frame.get(), UM_TRAY_NOTIFY, id, mouse));
+        QCoreApplication::sendPostedEvents(m_frame.get());
+    }
+    void CloseTrayMenu()
+    {
+        if (QMenu* menu = m_frame->TrayMenu())
+            menu->close();
+        QTRY_VERIFY(!m_frame->TrayMenu());
+    }
+
+private slots:
+    void init()
+    {
+        CTrayIcon::OverrideAvailability(true);
+        m_rig = qel::sim::Rig::makeDefault();
+        m_os = std::make_unique<qel::os::SimOs>(*m_rig);
+        m_drv = std::make_unique<qel::cpl::CDrv>(*m_os);
+        m_frame = std::make_unique<CMainFrame>(*m_drv, *m_os, false, CSkin::Icon(IDR_MAINFRAME));
+    }
+    void cleanup()
+    {
+        m_frame.reset();
+        m_drv.reset();
+        m_os.reset();
+        m_rig.reset();
+        CTrayIcon::OverrideAvailability(std::nullopt);
+    }
+
+    void trayMouse()
+    {
+        // A left click shows the window and never opens the menu.
+        for (unsigned mouse : {kWmLButtonDown, kWmLButtonDblClk}) {
+            m_frame->hide();
+            Tray(kTrayIconId, mouse);
+            QVERIFY(m_frame->isVisible());
+            QVERIFY(!m_frame->TrayMenu());
+        }
+        // Right press and right double click open menu 150.
+        for (unsigned mouse : {kWmRButtonDown, kWmRButtonDblClk}) {
+            Tray(kTrayIconId, mouse);
+            QMenu* menu = m_frame->TrayMenu();
+            QVERIFY(menu);
+            QVERIFY(menu->isVisible());
+            QCOMPARE(menu->actions().size(), 2);
+            QCOMPARE(menu->actions().at(0)->text(), QStringLiteral("&Open"));
+            QCOMPARE(menu->actions().at(0)->data().toInt(), ID_TRAY_OPEN);
+            QCOMPARE(menu->actions().at(1)->text(), QStringLiteral("&Quit"));
+            QCOMPARE(menu->actions().at(1)->data().toInt(), ID_TRAY_QUIT);
+            CloseTrayMenu();
+        }
+        // Another icon's messages and other mouse messages are ignored.
+        m_frame->hide();
+        Tray(kTrayIconId + 1, kWmLButtonDown);
+        Tray(kTrayIconId + 1, kWmRButtonDown);
+        Tray(kTrayIconId, kWmMButtonDown);
+        QVERIFY(!m_frame->isVisible());
+        QVERIFY(!m_frame->TrayMenu());
+    }
+
+    void trayMenuCommands()
+    {
+        QSignalSpy exits(m_frame.get(), &CMainFrame::ExitRequested);
+        m_frame->hide();
+        Tray(kTrayIconId, kWmRButtonDown);
+        m_frame->TrayMenu()->actions().at(0)->trigger();
+        QVERIFY(m_frame->isVisible());
+        CloseTrayMenu();
+        QCOMPARE(exits.count(), 0);
+
+        Tray(kTrayIconId, kWmRButtonDown);
+        m_frame->TrayMenu()->actions().at(1)->trigger();
+        QCOMPARE(exits.count(), 0);  // posted, not run at once
+        QTRY_COMPARE(exits.count(), 1);
+    }
+
+    void closeHidesAndEverythingStays()
+    {
+        QSignalSpy exits(m_frame.get(), &CMainFrame::ExitRequested);
+        m_frame->show();
+        QVERIFY(m_frame->TrayIcon().IsShown());
+        QVERIFY(m_frame->View()->Notificator().hasWorker());
+
+        QVERIFY(!m_frame->close());  // the caption's close button
+        QVERIFY(!m_frame->isVisible());
+        QVERIFY(m_frame->TrayIcon().IsShown());
+        QVERIFY(m_drv->isOpen());
+        QVERIFY(m_frame->View()->Notificator().hasWorker());
+        QCOMPARE(exits.count(), 0);
+
+        // "&File" / "&Close" hides too.
+        m_frame->show();
+        m_frame->OnCommand(ID_HIDE);
+        QVERIFY(!m_frame->isVisible());
+        QVERIFY(m_frame->TrayIcon().IsShown());
+
+        // The window still works after being hidden: driver events refresh it.
+        m_rig->withFwDevice(2, [](qel::sim::FwDeviceModel& m) { m.deviceName = "Moved"; });
+        m_rig->unplug(2);
+        m_rig->queueDriverEvent(3);
+        QTRY_COMPARE(m_frame->PaneText(1), QStringLiteral("1 Device(s) connected."));
+    }
+
+    void closeWithoutNotificationAreaMinimises()
+    {
+        CTrayIcon::OverrideAvailability(false);
+        m_frame->show();
+        QVERIFY(!m_frame->close());
+        QVERIFY(m_frame->isVisible());
+        QVERIFY(m_frame->isMinimized());
+        m_frame->OnCommand(ID_TRAY_OPEN);
+        QVERIFY(!m_frame->isMinimized());
+    }
+
+    void windowLayout()
+    {
+        m_frame->show();
+        QCOMPARE(m_frame->windowTitle(), QStringLiteral("Drevik Control Panel"));
+        QCOMPARE(m_frame->TrayIcon().ToolTip(), QStringLiteral("Drevik Control Panel"));
+        QCOMPARE(m_frame->TrayIcon().Id(), kTrayIconId);
+        QVERIFY(!(m_frame->windowFlags() & Qt::WindowMaximizeButtonHint));
+        QCOMPARE(m_frame->minimumSize(), m_frame->maximumSize());
+        QVERIFY(m_frame->centralWidget()->geometry().width() >= 675);
+
+        QStatusBar* bar = FindControl<QStatusBar>(m_frame.get(), AFX_IDW_STATUS_BAR);
+        QVERIFY(bar);
+        QCOMPARE(m_frame->PaneText(0), QStringLiteral("Devices"));
+        QCOMPARE(m_frame->PaneText(1), QStringLiteral("2 Device(s) connected."));
+        QCOMPARE(m_frame->PaneText(2), QStringLiteral("Current sampling rate: 48.0 kHz"));
+        QList<QLabel*> panes;
+        for (QLabel* l : bar->findChildren<QLabel*>())
+            if (l->property("paneId").isValid())
+                panes.insert(l->property("paneId").toInt(), l);
+        QCOMPARE(panes.size(), 4);
+        QVERIFY(panes[0]->width() >= 100);
+        QCOMPARE(panes[1]->width(), 150);
+        QCOMPARE(panes[2]->width(), 200);
+        QCOMPARE(panes[3]->width(), 200);
+        // Pane 0 takes the rest, left of the others.
+        QVERIFY(panes[0]->geometry().right() < panes[1]->geometry().left());
+
+        QStringList menus;
+        for (QAction* a : m_frame->menuBar()->actions())
+            menus << a->text();
+        QCOMPARE(menus, QStringList({"&File", "&Info"}));
+
+        QVERIFY(m_frame->grab().save(QStringLiteral("/tmp/cpl-main-frame.png")));
+        m_frame->View()->Tree()->SelectItem(m_frame->View()->TreeItem(4));
+        QVERIFY(m_frame->grab().save(QStringLiteral("/tmp/cpl-main-frame-settings.png")));
+    }
+
+    void aboutBox()
+    {
+        m_frame->show();
+        QString text, caption;
+        QTimer::singleShot(0, this, [&] {
+            auto* about = qobject_cast<CAboutDlg*>(QApplication::activeModalWidget());
+            if (!about)
+                return;
+            caption = about->windowTitle();
+            text = FindControl<QLabel>(about, IDC_ABOUT_TEXT)->text();
+            about->grab().save(QStringLiteral("/tmp/cpl-about.png"));
+            about->accept();
+        });
+        m_frame->OnCommand(ID_APP_ABOUT);  // modal: returns when the box closed
+        QCOMPARE(caption, QStringLiteral("About Drevik Control Panel"));
+        QVERIFY(text.startsWith(QStringLiteral("Drevik Control Panel V6.11.0\n\n")));
+        QVERIFY(text.size() > QStringLiteral("Drevik Control Panel V6.11.0\n\n").size());
+    }
+};
+
+QTEST_MAIN(FrameTest)
+#include "FrameTest.moc"
