@@ -104,7 +104,10 @@ private slots:
         QVERIFY(d->IsScrolling());
         QCOMPARE(d->ScrollSteps(), 40);
         QTRY_VERIFY_WITH_TIMEOUT(d->Text() != QString(title + QString(40, ' ')), 500);
-        QCOMPARE(d->Text(), QString(" " + title + QString(39, ' ')));
+        // Rotated right by whole columns (a loaded machine may have run more than one tick).
+        const int shift = int(d->Text().indexOf(title));
+        QVERIFY2(shift >= 1 && shift <= 40, qPrintable(d->Text()));
+        QCOMPARE(d->Text(), QString(QString(shift, ' ') + title + QString(40 - shift, ' ')));
         QTRY_VERIFY_WITH_TIMEOUT(!d->IsScrolling(), 5000);
         QCOMPARE(d->Text(), QString(QString(40, ' ') + title));
         QVERIFY2(clock.elapsed() >= 40 * CMatrixStatic::kSlideTimerMs * 3 / 4,

@@ -246,16 +246,6 @@ private slots:
         s->SetMute(0, 1);
         QCOMPARE(s->MuteWord(), -1);
     }
-
-    void headphoneHasNoMeters()
-    {
-        PhonesRig rig;
-        rig.strip->SetMeterLevels(10, 10);
-        rig.strip->DropMeters();
-        rig.strip->SetConnectionName("Phones");
-        QCOMPARE(rig.strip->GetConnectionName(), QString("Phones"));
-        QVERIFY(rig.Log().isEmpty());
-    }
 };
 
 QTEST_MAIN(OutputStripTest)
