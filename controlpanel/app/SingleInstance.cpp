@@ -102,16 +102,20 @@ void CSingleInstance::OnNewConnection()
 {
     while (QLocalSocket* socket = m_server->nextPendingConnection()) {
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-        connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
-            while (socket->canReadLine()) {
-                const QByteArray line = socket->readLine().trimmed();
-                if (line == "open")
-                    emit RequestReceived(Request::Open);
-                else if (line == "open-settings")
-                    emit RequestReceived(Request::OpenSettings);
-                else if (line == "exit")
-                    emit RequestReceived(Request::Exit);
-            }
-        });
+        connect(socket, &QLocalSocket::readyRead, this, [this, socket] { ReadRequests(socket); });
+        ReadRequests(socket);  // what arrived with the connection
+    }
+}
+
+void CSingleInstance::ReadRequests(QLocalSocket* socket)
+{
+    while (socket->canReadLine()) {
+        const QByteArray line = socket->readLine().trimmed();
+        if (line == "open")
+            emit RequestReceived(Request::Open);
+        else if (line == "open-settings")
+            emit RequestReceived(Request::OpenSettings);
+        else if (line == "exit")
+            emit RequestReceived(Request::Exit);
     }
 }

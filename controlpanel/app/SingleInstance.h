@@ -10,6 +10,7 @@
 #include <memory>
 
 class QLocalServer;
+class QLocalSocket;
 
 class CSingleInstance : public QObject {
     Q_OBJECT
@@ -39,6 +40,7 @@ signals:
 
 private:
     void OnNewConnection();
+    void ReadRequests(QLocalSocket* socket);
 
     QString m_name;
     QString m_directory;

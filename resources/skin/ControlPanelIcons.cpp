@@ -90,9 +90,9 @@ void Device(QPainter& p)
 // 132: buffer depths as stacked bars of falling length.
 void Buffers(QPainter& p)
 {
-    p.setPen(Qt::NoPen);
+    p.setPen(QPen(kInk, 1));  // outlined, so the bars show on a selection highlight too
     const qreal lengths[] = {13, 9, 11};
-    const QColor colours[] = {kBlue, kCyan, kAmber};
+    const QColor colours[] = {kLight, kCyan, kAmber};
     for (int i = 0; i < 3; ++i) {
         p.setBrush(colours[i]);
         p.drawRoundedRect(QRectF(1.5, 2 + i * 4.5, lengths[i], 3), 1, 1);
