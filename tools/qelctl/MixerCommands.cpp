@@ -45,8 +45,17 @@ public:
     explicit MixerSession(Qelctl& tool) : tool_(tool) {}
 
     std::optional<CommandError> open(const std::string& name, Device*& device) {
+        const auto number = parseU32(name);
+        for (const auto& [id, d] : usb_)
+            if ((number && id == *number) || d->props().displayName == name) {
+                device = d.get();
+                return std::nullopt;
+            }
         std::uint32_t id = 0;
-        if (auto e = tool_.resolveDevice(name, id)) return e;
+        if (auto e = tool_.resolveDevice(name, id)) {
+            if (openUsb(name, device)) return std::nullopt;
+            return e;
+        }
         if (const auto it = devices_.find(id); it != devices_.end()) {
             device = it->second.get();
             return std::nullopt;
@@ -66,8 +75,31 @@ public:
     }
 
 private:
+    // A USB device named by identifier or display name: opened with
+    // plug-and-play notification running, so that a re-open can wait.
+    bool openUsb(const std::string& name, Device*& device) {
+        QelContext& ctx = tool_.context();
+        CUsbDriver& drv = ctx.usbDrv();
+        if (drv.openDriver(sim::usbGuid()) != QEL_OK) return false;
+        drv.refreshDeviceProperties();
+        const auto number = parseU32(name);
+        for (const auto& p : drv.deviceProperties()) {
+            if (!(number && p.deviceId() == *number) && tool_.platform().codePageToUtf8(p.displayName()) != name)
+                continue;
+            auto d = std::make_unique<Device>(ctx, usbDeviceProps(p, sim::usbGuid(), tool_.platform()),
+                                              std::make_unique<CQelUsbDevice>(tool_.platform(), sim::usbGuid()));
+            if (d->openMixerDevice() != QEL_OK || !d->usb()->isOpen()) return false;
+            d->usb()->startPnPNotification();
+            device = d.get();
+            usb_[p.deviceId()] = std::move(d);
+            return true;
+        }
+        return false;
+    }
+
     Qelctl& tool_;
     std::map<std::uint32_t, std::unique_ptr<Device>> devices_;
+    std::map<std::uint32_t, std::unique_ptr<Device>> usb_;
 };
 
 // Runs `fn` on the FireWire firmware of a rig device.
@@ -91,6 +123,7 @@ void addMixerCommands(Qelctl& tool) {
     auto kept = std::make_shared<MixerSession>(tool);
     tool.keep(kept);
     MixerSession* session = kept.get();
+    tool.openDevice = [session](const std::string& name, Device*& d) { return session->open(name, d); };
 
     tool.add("volume", "volume DEV BLOCK CH [DB]", [session](const Args& a, std::ostream& out) -> std::optional<CommandError> {
         const auto block = a.size() >= 3 ? parseByte(a[1]) : std::nullopt;
@@ -100,8 +133,11 @@ void addMixerCommands(Qelctl& tool) {
         Device* d = nullptr;
         if (auto e = session->open(a[0], d)) return e;
         double value = db.value_or(0);
-        if (auto e = failed(db ? d->fireWire()->setVolume(*block, *ch, *db) : d->fireWire()->getVolume(*block, *ch, value)))
+        if (CQelUsbDevice* u = d->usb()) {
+            if (auto e = failed(db ? u->setVolume(*block, *ch, *db) : u->getVolume(*block, *ch, value))) return e;
+        } else if (auto e = failed(db ? d->fireWire()->setVolume(*block, *ch, *db) : d->fireWire()->getVolume(*block, *ch, value))) {
             return e;
+        }
         out << "volume " << unsigned{*block} << " " << unsigned{*ch} << " " << number(value) << "\n";
         return std::nullopt;
     });
@@ -113,7 +149,8 @@ void addMixerCommands(Qelctl& tool) {
                  if (!block || !db) return usage("master-volume DEV BLOCK DB (whole dB)");
                  Device* d = nullptr;
                  if (auto e = session->open(a[0], d)) return e;
-                 if (auto e = failed(d->fireWire()->setMasterVolume(*block, *db))) return e;
+                 if (auto e = failed(d->usb() ? d->setVolume(*block, *db) : d->fireWire()->setMasterVolume(*block, *db)))
+                     return e;
                  out << "master-volume " << unsigned{*block} << " " << *db << "\n";
                  return std::nullopt;
              });
@@ -126,12 +163,14 @@ void addMixerCommands(Qelctl& tool) {
         Device* d = nullptr;
         if (auto e = session->open(a[0], d)) return e;
         if (v) {
-            if (auto e = failed(d->fireWire()->setBalance(*block, *ch, *v))) return e;
+            if (auto e = failed(d->usb() ? d->usb()->setBalance(*v, *block, *ch) : d->fireWire()->setBalance(*block, *ch, *v)))
+                return e;
             out << "balance " << unsigned{*block} << " " << unsigned{*ch} << " " << number(*v) << "\n";
             return std::nullopt;
         }
         std::int32_t value = 0;
-        if (auto e = failed(d->fireWire()->getBalance(*block, *ch, value))) return e;
+        if (auto e = failed(d->usb() ? d->usb()->getBalance(*block, *ch, value) : d->fireWire()->getBalance(*block, *ch, value)))
+            return e;
         out << "balance " << unsigned{*block} << " " << unsigned{*ch} << " " << value << "\n";
         return std::nullopt;
     });
@@ -145,8 +184,11 @@ void addMixerCommands(Qelctl& tool) {
         Device* d = nullptr;
         if (auto e = session->open(a[0], d)) return e;
         std::uint8_t value = state.value_or(0);
-        if (auto e = failed(state ? d->fireWire()->setMute(*block, *ch, *state) : d->fireWire()->getMute(*block, *ch, value)))
+        if (CQelUsbDevice* u = d->usb()) {
+            if (auto e = failed(state ? u->setMute(*block, *ch, *state) : u->getMute(*block, *ch, value))) return e;
+        } else if (auto e = failed(state ? d->fireWire()->setMute(*block, *ch, *state) : d->fireWire()->getMute(*block, *ch, value))) {
             return e;
+        }
         out << "mute " << unsigned{*block} << " " << unsigned{*ch} << " " << (value ? "on" : "off");
         if (value > 1) out << " (" << unsigned{value} << ")";
         out << "\n";
@@ -206,6 +248,7 @@ void addMixerCommands(Qelctl& tool) {
         if (!code || a.size() > 3 || (a.size() == 3 && !value)) return usage("vendor DEV CODE [VALUE]");
         Device* d = nullptr;
         if (auto e = session->open(a[0], d)) return e;
+        if (d->usb()) return usage("vendor: AV/C vendor commands are FireWire only");
         const AVCVendorSpecCMD cmd(*code, 1);
         std::uint32_t answer = value.value_or(0);
         if (auto e = failed(value ? d->fireWire()->sendVendorControl(cmd, *value) : d->fireWire()->readVendorStatus(cmd, answer)))

@@ -72,6 +72,8 @@ Qelctl::Qelctl(std::unique_ptr<sim::Rig> rig)
     addControlPanelSimCommands(*this);
     addEventCommands(*this);
     addEventSimCommands(*this);
+    addUsbCommands(*this);
+    addUsbSimCommands(*this);
 }
 
 Qelctl::~Qelctl() {

@@ -18,6 +18,10 @@
 #include "os/sim/SimOs.h"
 #include "sim/Rig.h"
 
+namespace qel {
+class Device;
+}
+
 namespace qel::tools {
 
 // A command's failure: the status, or a usage error when status is 0.
@@ -57,6 +61,11 @@ public:
     // The control panel's driver object: its own control handle, opened on
     // first use (tools/qelctl/ControlPanelCommands.cpp).
     cpl::CDrv& controlPanelDrv() { return *cplDrv_; }
+
+    // Opens a device for the session through its Device adapter, FireWire or
+    // USB (set by the mixer commands; the device stays open).
+    using DeviceOpener = std::function<std::optional<CommandError>(const std::string& name, Device*& device)>;
+    DeviceOpener openDevice;
     std::optional<CommandError> ensureControlPanelDriver();
 
 private:
@@ -88,6 +97,8 @@ void addControlPanelCommands(Qelctl& tool);
 void addControlPanelSimCommands(Qelctl& tool);
 void addEventCommands(Qelctl& tool);
 void addEventSimCommands(Qelctl& tool);
+void addUsbCommands(Qelctl& tool);
+void addUsbSimCommands(Qelctl& tool);
 
 std::optional<CommandError> failed(Status status);
 std::optional<CommandError> usage(const std::string& message);
