@@ -282,6 +282,9 @@ Status Device::SetSyncSource(std::uint32_t index) {
     CDrv& drv = context_.drv();
     status = drv.beginSyncChange();
     if (status != QEL_OK) return status;
+    // The write-back below sends the kept sync parameter: read the driver's
+    // own first, so a clock change never switches the rate mode with it.
+    drv.readSyncParameter();
     QEL_SYNC_SETTINGS& settings = drv.syncSettings();
     const std::uint32_t master = index == 4 ? 0 : 1;
     if (settings.masterKind() != master) {

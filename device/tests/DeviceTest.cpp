@@ -187,7 +187,7 @@ TEST_F(Adapter, CoaxSpdifActsThenDoesNothing) {
     EXPECT_TRUE(dev->firstFlag());
     EXPECT_EQ(shape(trace()),
               concat(concat(concat(kReadSync, {"fw:1 QEL_REQ_AVC_TRANSACTION in=00ff0000c0de0301",
-                                               "fw QEL_REQ_BEGIN_SYNC_CHANGE",
+                                               "fw QEL_REQ_BEGIN_SYNC_CHANGE", "fw QEL_REQ_GET_SYNC_PARAMETER",
                                                "fw QEL_REQ_SET_SYNC_SETTINGS in=000000000100000000000000"}),
                             writeBack("010000000500000002000000", "000000000100000000000000")),
                      {}));
@@ -230,7 +230,7 @@ TEST_F(Adapter, WordClockIsToldFromInternalByItsName) {
     EXPECT_EQ(dev->SetSyncSource(3), QEL_OK);
     EXPECT_EQ(currentSyncName(1), "word clock");
     EXPECT_EQ(shape(trace()),
-              concat(concat(kReadSync, {"fw QEL_REQ_BEGIN_SYNC_CHANGE",
+              concat(concat(kReadSync, {"fw QEL_REQ_BEGIN_SYNC_CHANGE", "fw QEL_REQ_GET_SYNC_PARAMETER",
                                         "fw QEL_REQ_SET_SYNC_SETTINGS in=000000000100000000000000"}),
                      writeBack("010000000400000004000000", "000000000100000000000000")));
     EXPECT_EQ(dev->SetSyncSource(3), QEL_OK);
@@ -249,7 +249,7 @@ TEST_F(Adapter, PcClearsTheFlagsAndMakesTheComputerMaster) {
     EXPECT_EQ(currentSyncName(1), "pc");
     EXPECT_EQ(shape(trace()),
               concat(concat(kReadSync, {"fw:1 QEL_REQ_AVC_TRANSACTION in=00ff0000c0de0300",
-                                        "fw QEL_REQ_BEGIN_SYNC_CHANGE",
+                                        "fw QEL_REQ_BEGIN_SYNC_CHANGE", "fw QEL_REQ_GET_SYNC_PARAMETER",
                                         "fw QEL_REQ_SET_SYNC_SETTINGS in=000000000000000000000000"}),
                      writeBack("010000000200000005000000", "000000000000000000000000")));
     EXPECT_EQ(rig->syncSettings()[1], 0u);
@@ -315,4 +315,18 @@ TEST_F(Adapter, DigitalInputBeforeEventDeliveryAndBlockNotify) {
     const auto t = trace();
     ASSERT_FALSE(t.empty());
     EXPECT_EQ(t.back(), "fw:1 QEL_REQ_AVC_TRANSACTION ok in=0308b881031002000202ffff out=0f08b8810310020002020000");
+}
+
+TEST_F(Adapter, AClockChangeKeepsTheDriversRateMode) {
+    // The driver follows the clock master's rate (1); the mixer never set it.
+    ASSERT_EQ(rig->syncParameter(), 1u);
+    EXPECT_EQ(dev->SetSyncSource(1), QEL_OK);
+    EXPECT_EQ(rig->syncParameter(), 1u);
+    // A manual setting made elsewhere survives as well.
+    ASSERT_EQ(ctx.drv().openDriver(fw()), QEL_OK);
+    ctx.drv().setSyncParameter(0);
+    ASSERT_EQ(ctx.drv().writeSyncParameter(), QEL_OK);
+    ctx.drv().setSyncParameter(1);  // a stale kept value
+    EXPECT_EQ(dev->SetSyncSource(4), QEL_OK);
+    EXPECT_EQ(rig->syncParameter(), 0u);
 }
