@@ -134,7 +134,9 @@ void CMainFrame::OnCommand(int id)
         break;
     case ID_APP_ABOUT: {
         CAboutDlg about(this);
+        ++m_modalDepth;
         about.exec();
+        --m_modalDepth;
         break;
     }
     default:

@@ -36,6 +36,9 @@ public:
     void HideWindow();
     // Shows the window activated and brings it to the front.
     void ShowWindow();
+    // True while a modal dialog of this window runs its loop (the window must
+    // not be destroyed then).
+    bool InModalLoop() const { return m_modalDepth > 0; }
 
 public slots:
     void OnCommand(int id);
@@ -57,4 +60,5 @@ private:
     CTrayIcon m_trayIcon;
     QPointer<QMenu> m_trayMenu;
     bool m_exiting = false;
+    int m_modalDepth = 0;
 };

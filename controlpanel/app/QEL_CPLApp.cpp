@@ -1,6 +1,7 @@
 #include "controlpanel/app/QEL_CPLApp.h"
 
 #include <QApplication>
+#include <QTimer>
 
 #include "controlpanel/app/CommandLine.h"
 #include "controlpanel/app/ControlPanelIds.h"
@@ -30,7 +31,9 @@ CQEL_CPLApp::CQEL_CPLApp(Options options)
 
 CQEL_CPLApp::~CQEL_CPLApp()
 {
-    delete m_frame;  // before the driver objects it uses
+    // Before the driver objects it uses; also one whose exit is still pending.
+    delete m_leaving;
+    delete m_frame;
 }
 
 bool CQEL_CPLApp::InitInstance(const QStringList& arguments)
@@ -95,13 +98,31 @@ void CQEL_CPLApp::OnRequest(CSingleInstance::Request request)
 
 void CQEL_CPLApp::OnExit()
 {
-    if (m_frame) {
-        m_frame->hide();
-        m_frame->TrayIcon().Delete();
-        m_frame->deleteLater();
-        m_frame = nullptr;
-    }
+    if (!m_frame)
+        return;
+    QPointer<CMainFrame> frame = m_frame;
+    m_leaving = frame;
+    m_frame = nullptr;
+    // An open dialog of the window ends first.
+    if (QWidget* modal = QApplication::activeModalWidget())
+        modal->close();
+    frame->hide();
+    frame->TrayIcon().Delete();
+    DestroyFrame(frame);
     emit Exited();
+}
+
+void CQEL_CPLApp::DestroyFrame(QPointer<CMainFrame> frame)
+{
+    if (!frame)
+        return;
+    // Not while a dialog's loop (or the exit command itself) still runs on the window.
+    QTimer::singleShot(0, this, [this, frame] {
+        if (frame && frame->InModalLoop())
+            DestroyFrame(frame);
+        else
+            delete frame.data();
+    });
 }
 
 CMainFrame* CQEL_CPLApp::MainFrame() const

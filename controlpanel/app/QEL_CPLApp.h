@@ -56,6 +56,7 @@ private:
     void HandOver();
     void OnRequest(CSingleInstance::Request request);
     void OnExit();
+    void DestroyFrame(QPointer<CMainFrame> frame);
 
     std::unique_ptr<qel::sim::Rig> m_rig;
     std::unique_ptr<qel::os::SimOs> m_simOs;
@@ -65,4 +66,5 @@ private:
     QIcon m_hIcon;
     bool m_bStartOnSettings = false;
     QPointer<CMainFrame> m_frame;
+    QPointer<CMainFrame> m_leaving;  // exited, destroyed once no dialog loop runs on it
 };

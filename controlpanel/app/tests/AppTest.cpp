@@ -185,6 +185,24 @@ private slots:
         QVERIFY(!first->Drv().isOpen());
     }
 
+    void exitWhileTheAboutBoxIsOpen()
+    {
+        auto first = MakeApp();
+        QVERIFY(first->InitInstance({}));
+        QSignalSpy exited(first.get(), &CQEL_CPLApp::Exited);
+        QPointer<CMainFrame> frame = first->MainFrame();
+        QTimer::singleShot(0, this, [&] {
+            auto second = MakeApp();
+            second->InitInstance({"-exit"});
+        });
+        // The box's loop ends with the exit; the window goes only after it returned.
+        frame->OnCommand(ID_APP_ABOUT);
+        QCOMPARE(exited.count(), 1);
+        QVERIFY(!QApplication::activeModalWidget());
+        QTRY_VERIFY(!frame);
+        QVERIFY(!first->Drv().isOpen());
+    }
+
     void staleLockIsTakenOver()
     {
         // A crashed instance left its lock (with a process id that runs no more) and its socket.
