@@ -14,7 +14,9 @@ std::uint32_t usbSyncCode(std::uint32_t index) { return index >= 1 && index <= 4
 Status Device::openUsb() {
     CUsbDriver& drv = context_.usbDrv();
     const Status opened = drv.openDriver(props_.interfaceGuid);
-    if (drv.refreshDeviceProperties() != QEL_OK) return opened;
+    // A driver that lists no device is a failure even when it opened.
+    if (const Status listed = drv.refreshDeviceProperties(); listed != QEL_OK)
+        return opened != QEL_OK ? opened : listed;
     os::IOs& os = context_.platform();
     os::DevInfoSet set = os.getClassDevs(props_.interfaceGuid);
     Status status = usb_->openUsbDevice(0, set, &props_);

@@ -414,9 +414,13 @@ TEST_F(Usb, AdapterOpensAndReadsTheSyncSource) {
 TEST_F(Usb, AdapterOpenFailsWithoutDevicesAndReconnectsInTwoSteps) {
     auto d = adapter();
     rig->usbRemove(kUsbId);
-    // The driver opens but lists nothing: the open's status, nothing opened.
-    EXPECT_EQ(d->openMixerDevice(), QEL_OK);
+    // The driver opens but lists nothing: reported, not taken for success.
+    EXPECT_EQ(d->openMixerDevice(), QEL_E_NO_DEVICES);
     EXPECT_FALSE(d->usb()->isOpen());
+    ctx.usbDrv().closeDriver();
+    rig->setVersionAnswer({1, 0});
+    EXPECT_EQ(d->openMixerDevice(), QEL_E_VERSION_MISMATCH);
+    rig->setVersionAnswer({2, 0});
     rig->usbArrive(kUsbId);
     ASSERT_EQ(d->openMixerDevice(), QEL_OK);
     ASSERT_TRUE(d->usb()->isOpen());

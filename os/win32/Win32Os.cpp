@@ -81,9 +81,9 @@ struct Win32Os::Notifier {
             WNDCLASSA wc{};
             wc.lpfnWndProc = &Notifier::proc;
             wc.hInstance = GetModuleHandleA(nullptr);
-            wc.lpszClassName = "QelDeviceChangeWndCls";
+            wc.lpszClassName = "PnPNotificatorWndCls";
             RegisterClassA(&wc);
-            HWND hwnd = CreateWindowA(wc.lpszClassName, "QelDeviceChange_HiddenWindow", 0, 0, 0, 0, 0, nullptr,
+            HWND hwnd = CreateWindowA(wc.lpszClassName, "PnPNotificator_HiddenWindow", 0, 0, 0, 0, 0, nullptr,
                                       nullptr, wc.hInstance, nullptr);
             if (hwnd != nullptr) SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
             {
