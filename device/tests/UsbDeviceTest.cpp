@@ -357,6 +357,17 @@ TEST_F(Usb, BroadcastsForAnotherPathLeaveTheEventsAlone) {
     EXPECT_EQ(d->reopenUsbDevice(true, 50), QEL_OK);
 }
 
+TEST_F(Usb, OverlongBroadcastNamesAreComparedWhole) {
+    auto d = openDevice();
+    ASSERT_EQ(d->startPnPNotification(), QEL_OK);
+    // The own path followed by 1000 more characters: longer than any name
+    // buffer, and no match.
+    const std::string longer = d->devicePath() + std::string(1000, 'x');
+    d->onDeviceChange(QEL_WM_DEVICECHANGE, os::kDeviceRemoveComplete, makeDeviceInterfaceRecord(usb(), longer));
+    d->onDeviceChange(QEL_WM_DEVICECHANGE, os::kDeviceArrival, makeDeviceInterfaceRecord(usb(), longer));
+    EXPECT_EQ(d->reopenUsbDevice(true, 50), QEL_E_TIMEOUT);
+}
+
 TEST_F(Usb, NotificatorRegistrations) {
     CPnPNotificator n(os);
     EXPECT_TRUE(n.stopNotificator());  // never ran
