@@ -42,6 +42,7 @@ struct Win32Os::Notifier {
     std::thread thread;
     HWND window = nullptr;
     bool started = false;
+    bool windowTried = false;  // the thread has tried to create the window
     std::map<HDEVNOTIFY, Registration> registrations;
 
     static LRESULT CALLBACK proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -89,6 +90,7 @@ struct Win32Os::Notifier {
             {
                 std::lock_guard inner(mutex);
                 window = hwnd;
+                windowTried = true;
             }
             ready.notify_all();
             if (hwnd == nullptr) return;
@@ -98,7 +100,7 @@ struct Win32Os::Notifier {
                 DispatchMessageA(&msg);
             }
         });
-        ready.wait(lock, [this] { return window != nullptr || !thread.joinable(); });
+        ready.wait(lock, [this] { return windowTried; });
         return window != nullptr;
     }
 
