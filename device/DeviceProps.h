@@ -5,6 +5,7 @@
 #include <string>
 
 #include "device/Records.h"
+#include "device/UsbDriver.h"
 #include "os/Guid.h"
 #include "os/Os.h"
 
@@ -38,6 +39,23 @@ struct DEVICE_PROPS {
         d.lookupName = os.codePageToUtf8(p.serial());
         d.fullName = os.codePageToUtf8(p.vendorModel());
         d.furtherText = os.codePageToUtf8(p.extra());
+        return d;
+    }
+
+    static DEVICE_PROPS fromUsb(const QEL_USB_DEVICE_PROPERTIES& p, const os::Guid& guid, os::IOs& os) {
+        DEVICE_PROPS d;
+        d.busKind = 0;
+        d.interfaceGuid = guid;
+        d.deviceId = p.deviceId();
+        d.word2 = p.word2();
+        d.word3 = p.word3();
+        d.rank = p.rank();
+        d.vendorName = os.codePageToUtf8(p.vendor());
+        d.modelName = os.codePageToUtf8(p.model());
+        d.displayName = os.codePageToUtf8(p.displayName());
+        d.lookupName = os.codePageToUtf8(p.lookupName());
+        d.fullName = os.codePageToUtf8(p.text176());
+        d.furtherText = os.codePageToUtf8(p.text432());
         return d;
     }
 };

@@ -43,20 +43,7 @@ std::uint16_t highByte(std::int8_t v) { return static_cast<std::uint16_t>(static
 }  // namespace
 
 DEVICE_PROPS usbDeviceProps(const QEL_USB_DEVICE_PROPERTIES& p, const os::Guid& guid, os::IOs& os) {
-    DEVICE_PROPS d;
-    d.busKind = 0;
-    d.interfaceGuid = guid;
-    d.deviceId = p.deviceId();
-    d.word2 = p.word2();
-    d.word3 = p.word3();
-    d.rank = p.rank();
-    d.vendorName = os.codePageToUtf8(p.vendor());
-    d.modelName = os.codePageToUtf8(p.model());
-    d.displayName = os.codePageToUtf8(p.displayName());
-    d.lookupName = os.codePageToUtf8(p.lookupName());
-    d.fullName = os.codePageToUtf8(p.text176());
-    d.furtherText = os.codePageToUtf8(p.text432());
-    return d;
+    return DEVICE_PROPS::fromUsb(p, guid, os);
 }
 
 QEL_USB_CONTROL_TRANSFER QEL_USB_CONTROL_TRANSFER::make(std::uint8_t direction, std::uint32_t type,
