@@ -74,6 +74,8 @@ Qelctl::Qelctl(std::unique_ptr<sim::Rig> rig)
     addEventSimCommands(*this);
     addUsbCommands(*this);
     addUsbSimCommands(*this);
+    addConfigCommands(*this);
+    addConfigSimCommands(*this);
 }
 
 Qelctl::~Qelctl() {

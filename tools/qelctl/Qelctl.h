@@ -99,6 +99,8 @@ void addEventCommands(Qelctl& tool);
 void addEventSimCommands(Qelctl& tool);
 void addUsbCommands(Qelctl& tool);
 void addUsbSimCommands(Qelctl& tool);
+void addConfigCommands(Qelctl& tool);
+void addConfigSimCommands(Qelctl& tool);
 
 std::optional<CommandError> failed(Status status);
 std::optional<CommandError> usage(const std::string& message);
