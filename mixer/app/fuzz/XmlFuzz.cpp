@@ -1,8 +1,11 @@
-// Arbitrary text as a configuration file through every lookup the panel makes.
+// Arbitrary text as a configuration file through every lookup the panel makes
+// and through the configuration checker.
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
 
+#include "mixer/app/ConfigCheck.h"
+#include "mixer/app/DeviceConfig.h"
 #include "mixer/app/XmlDom.h"
 
 using namespace qel::mixer;
@@ -25,6 +28,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         for (const XmlNode& opt : cfg.selectNodes("ControlSection/Option[@Show='False']"))
             sink += static_cast<std::size_t>(opt.selectSingleNode("./@ID").intValue());
     }
+    // The device list's model look-up, with the rig's names and odd ones.
+    for (const char* model : {"Kavro 610", "Kavro U410", "It's \"odd\"", "x' or '1'='1", ""}) {
+        qel::DEVICE_PROPS props;
+        props.modelName = model;
+        props.displayName = model;
+        XmlNode node;
+        sink += FindDeviceConfig(doc, props, node, nullptr) ? 1 : 0;
+        sink += static_cast<std::size_t>(ConnectionKind(node.selectSingleNode("@Type").text()) + 1);
+    }
+    // The checker walks every element the panel reads.
+    const CConfigCheck check(doc);
+    sink += check.problems().size() + check.layout().size();
     volatile std::size_t keep = sink;
     (void)keep;
     return 0;
