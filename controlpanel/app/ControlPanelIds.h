@@ -46,6 +46,45 @@ inline constexpr int IDC_DEVICE_LIST = 1001;
 inline constexpr int IDC_CHANNEL_LIST = 1007;
 inline constexpr int IDC_STREAM_LIST = 1039;
 inline constexpr int IDC_CLOCK_LIST = 1063;
+// Devices page.
+inline constexpr int IDD_DEVICE_NAME_EDIT = 137;
+inline constexpr int IDC_DEVICE_NAME_EDIT = 1005;
+inline constexpr int IDC_EDIT_DEVICE_NAME = 1079;
+inline constexpr int IDC_DEVICE_DOWN = 1084;
+inline constexpr int IDC_DEVICE_UP = 1085;
+inline constexpr int IDC_DEVICES_APPLY = 1086;
+inline constexpr int IDC_DEVICES_HINT = 1087;
+// Channels pages.
+inline constexpr int IDD_CHANNEL_NAME_EDIT = 138;
+inline constexpr int IDC_CHANNEL_NAME_EDIT = 1021;
+inline constexpr int IDC_ASIO_NAME_OPTION = 1027;
+inline constexpr int IDC_EDIT_CHANNEL_NAME = 1080;
+inline constexpr int IDC_HARDWARE_NAME = 1081;
+inline constexpr int IDC_HARDWARE_NAME_LABEL = 1082;
+// Streams page.
+inline constexpr int IDC_STREAM_REPORT = 1040;
+// Synchronisation page.
+inline constexpr int IDD_DEVICE_SYNCH = 147;
+inline constexpr int IDC_SAMPLE_RATE_COMBO = 1044;
+inline constexpr int IDC_SYNC_APPLY = 1070;
+inline constexpr int IDC_CHANGE_SYNC_MODE = 1071;
+inline constexpr int IDC_RATE_APPLY = 1073;
+inline constexpr int IDC_RATE_MANUAL = 1088;
+inline constexpr int IDC_RATE_AUTOMATIC = 1089;
+// Settings page (buffers).
+inline constexpr int IDC_STREAM_SLIDER = 1048;
+inline constexpr int IDC_STREAM_TEXT = 1050;
+inline constexpr int IDC_STREAM_APPLY = 1051;
+inline constexpr int IDC_ASIO_SLIDER = 1053;
+inline constexpr int IDC_ASIO_TEXT = 1054;
+inline constexpr int IDC_ASIO_APPLY = 1035;
+inline constexpr int IDC_WDM_SLIDER = 1056;
+inline constexpr int IDC_WDM_TEXT = 1057;
+inline constexpr int IDC_WDM_APPLY = 1055;
+inline constexpr int IDC_DROPOUTS_TEXT = 1038;
+inline constexpr int IDC_STREAM_LABEL = 1058;
+inline constexpr int IDC_ASIO_LABEL = 1059;
+inline constexpr int IDC_WDM_LABEL = 1060;
 
 // Tree item data: the page in the top byte.
 inline constexpr unsigned kPageSettings = 0x11000000;
