@@ -72,6 +72,26 @@ QString CQEL_CPLView::Text(const std::string& text) const
     return QString::fromStdString(m_os.codePageToUtf8(text));
 }
 
+std::optional<std::string> CQEL_CPLView::CodePageText(const QString& text) const
+{
+    if (m_codePage.isEmpty()) {
+        for (int b = 1; b < 256; ++b) {
+            const std::string one(1, char(b));
+            const std::u32string c = QString::fromStdString(m_os.codePageToUtf8(one)).toStdU32String();
+            if (c.size() == 1 && c[0] != 0xFFFD && !m_codePage.contains(c[0]))
+                m_codePage.insert(c[0], char(b));
+        }
+    }
+    std::string out;
+    for (const char32_t c : text.toStdU32String()) {
+        const auto it = m_codePage.constFind(c);
+        if (it == m_codePage.cend())
+            return std::nullopt;
+        out.push_back(*it);
+    }
+    return out;
+}
+
 void CQEL_CPLView::SetPaneText(int pane, const QString& text)
 {
     if (m_statusSink)

@@ -3,6 +3,7 @@
 // the selected page on the right. The view connects the control panel to the
 // driver, listens for the driver's event and for device-interface arrival and
 // removal, and on either refreshes every page.
+#include <QHash>
 #include <QIcon>
 #include <QList>
 #include <QWidget>
@@ -10,6 +11,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "controlpanel/app/MessageTargetPort.h"
@@ -42,6 +44,9 @@ public:
     qel::cpl::CQel1394Notificator& Notificator() { return m_notificator; }
     // Driver text (8-bit code page) for the screen.
     QString Text(const std::string& text) const;
+    // Screen text in the driver's 8-bit code page; nothing when a character
+    // has no byte there.
+    std::optional<std::string> CodePageText(const QString& text) const;
     // Status-bar panes: 0 page name, 1 device count, 2 sampling rate, 3 streams.
     void SetStatusSink(std::function<void(int pane, const QString& text)> sink) { m_statusSink = std::move(sink); }
     void SetPaneText(int pane, const QString& text);
@@ -101,4 +106,5 @@ private:
     qel::cpl::CQel1394Notificator m_notificator;
     std::unique_ptr<CDeviceNotification> m_deviceNotification;
     std::function<void(int, const QString&)> m_statusSink;
+    mutable QHash<char32_t, char> m_codePage;  // screen character to code-page byte, built on first use
 };
