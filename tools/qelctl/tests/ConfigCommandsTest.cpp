@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <fstream>
 #include <sstream>
+#include <string>
 
 #include "tools/qelctl/Qelctl.h"
 
@@ -22,8 +23,12 @@ Result run(const std::string& script) {
     const int code = tool.run({"-"}, in, out, err);
     return {code, out.str(), err.str()};
 }
+// One file per test and call: the tests run as parallel processes.
 std::string tempFile(const std::string& text) {
-    const std::string path = ::testing::TempDir() + "qelctl_config_test.xml";
+    static int serial = 0;
+    const std::string path = ::testing::TempDir() + "qelctl_config_" +
+                             ::testing::UnitTest::GetInstance()->current_test_info()->name() + "_" +
+                             std::to_string(++serial) + ".xml";
     std::ofstream(path) << text;
     return path;
 }
