@@ -5,21 +5,13 @@
 #include <sstream>
 
 #include "tools/qelctl/Qelctl.h"
+#include "tools/qelctl/tests/RunQelctl.h"
 
 using qel::tools::Qelctl;
+using qel::tools::test::Result;
+using qel::tools::test::run;
 
 namespace {
-struct Result {
-    int code;
-    std::string out, err;
-};
-Result run(const std::vector<std::string>& args, const std::string& script = "") {
-    Qelctl tool;
-    std::istringstream in(script);
-    std::ostringstream out, err;
-    const int code = tool.run(args, in, out, err);
-    return {code, out.str(), err.str()};
-}
 std::vector<std::string> lines(const std::string& text) {
     std::vector<std::string> v;
     std::istringstream s(text);

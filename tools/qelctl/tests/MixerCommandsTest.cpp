@@ -1,24 +1,16 @@
 // qelctl's mixer commands and firmware injections, as scripts in one session.
 #include "tools/qelctl/Qelctl.h"
+#include "tools/qelctl/tests/RunQelctl.h"
 
 #include <gtest/gtest.h>
 
 #include <sstream>
 
 using qel::tools::Qelctl;
+using qel::tools::test::Result;
+using qel::tools::test::run;
 
 namespace {
-struct Result {
-    int code;
-    std::string out, err;
-};
-Result run(const std::vector<std::string>& args, const std::string& script = "") {
-    Qelctl tool;
-    std::istringstream in(script);
-    std::ostringstream out, err;
-    const int code = tool.run(args, in, out, err);
-    return {code, out.str(), err.str()};
-}
 std::vector<std::string> linesWith(const std::string& text, const std::string& needle) {
     std::vector<std::string> found;
     std::istringstream in(text);

@@ -1,25 +1,15 @@
 // qelctl in-process: output, trace and error texts of whole scripts.
 #include "tools/qelctl/Qelctl.h"
+#include "tools/qelctl/tests/RunQelctl.h"
 
 #include <gtest/gtest.h>
 
 #include <sstream>
 
 using qel::tools::Qelctl;
+using qel::tools::test::Result;
+using qel::tools::test::run;
 
-namespace {
-struct Result {
-    int code;
-    std::string out, err;
-};
-Result run(const std::vector<std::string>& args, const std::string& script = "") {
-    Qelctl tool;
-    std::istringstream in(script);
-    std::ostringstream out, err;
-    const int code = tool.run(args, in, out, err);
-    return {code, out.str(), err.str()};
-}
-}  // namespace
 
 TEST(Qelctl, ListShowsEveryConnectedDevice) {
     const Result r = run({"list"});
