@@ -1,0 +1,229 @@
+#pragma once
+// One complete mixer surface for one device: the top panel over the whole
+// width, the channel strips named by the configuration, the control section
+// and, below the strips, an optional crossfader. The container builds them
+// from a ChannelConfig element, binds each to its feature block (FireWire) or
+// feature unit (USB), and is afterwards the only link between the device and
+// the controls: element messages become device requests, driver events and
+// AV/C notifications update the controls, and its timers poll the meters and
+// (on USB) the device state and reconnect a device that stopped answering.
+//
+// Construction and the display refreshes: MixerCtrlContainer.cpp and
+// MixerCtrlContainerRefresh.cpp; message and timer handling:
+// MixerCtrlContainerEvents.cpp.
+#include <QBasicTimer>
+#include <QPixmap>
+#include <QString>
+#include <QVector>
+#include <QWidget>
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "mixer/app/PacedQueue.h"
+#include "mixer/app/XmlDom.h"
+
+class CChannelStripHeadPhoneOut;
+class CChannelStripMainOut;
+class CChannelStripStereoIn;
+class CControlSection;
+class CCrossFaderStrip;
+class CMixerElement;
+class CMixerPanelTop;
+class CWindowMessage;
+class CWindowPort;
+
+namespace qel {
+class Device;
+}
+
+namespace qel::mixer {
+class IMixerMessageBox;
+}
+
+class CMixerCtrlContainer : public QWidget {
+    Q_OBJECT
+
+public:
+    // Background bitmap of the surface.
+    static constexpr int kBackgroundId = 151;
+    // Periods of the container's timers, in ms.
+    static constexpr int kMeterPeriodMs = 50;       // 1124
+    static constexpr int kReconnectPeriodMs = 500;  // 1125
+    static constexpr int kUsbStatePeriodMs = 1000;  // 1126
+    static constexpr int kUsbMessagePeriodMs = 200; // 1127
+    // Pauses between the device requests of the output refresh and of solo.
+    static constexpr int kOutputRefreshPauseMs = 50;
+    static constexpr int kSoloPauseMs = 10;
+    // Messages the device layer posts to the container (the registrations' numbers).
+    static constexpr unsigned kDriverEventMessage = 0x8001;
+    static constexpr unsigned kDigitalInputMessage = 0x8002;
+    static constexpr unsigned kDeviceMessageMessage = 0x8004;
+    static constexpr unsigned kFeatureBlockMessage = 0x8005;
+    // Rate code of "no rate" in the digital inputs' states.
+    static constexpr std::uint32_t kNoRate = 15;
+
+    // One side of a stereo input strip, for the mute and solo logic.
+    struct ChannelState {
+        bool mute = false;
+        bool solo = false;
+        int* muteWord = nullptr;  // the strip's button words: 0 = lit, -1 = dark
+        int* soloWord = nullptr;
+        std::int32_t blockId = 0;
+    };
+    // Lock flag and rate code of a digital input.
+    struct InputState {
+        bool locked = false;
+        std::uint32_t rateCode = kNoRate;
+        bool operator==(const InputState&) const = default;
+    };
+
+    // `box` shows the build's message boxes (may be null: dropped).
+    CMixerCtrlContainer(QWidget* parent, qel::mixer::IMixerMessageBox* box);
+    ~CMixerCtrlContainer() override;
+
+    // ---- Set by the main window before BuildMixer
+    void SetDevice(qel::Device* device) { m_device = device; }
+    void SetTitle(const QString& title) { m_title = title; }
+    void SetBusKind(int kind) { m_busKind = kind; }
+    void SetConnectionKind(int kind) { m_connectionKind = kind; }
+
+    // Builds the surface from a ChannelConfig element; called once, before
+    // the container is first shown. Leaves the container hidden at (0, 0).
+    void BuildMixer(const QString& displayName, const qel::mixer::XmlNode& channelConfig);
+    // Gives every element with the visible flag meter indexes 2k and 2k + 1.
+    void NumberMeters();
+    // Moves every element's bound values to its controls.
+    void UpdateData(bool fromControls);
+
+    // ---- Display refreshes (also run by the event handling)
+    void RefreshDigitalIo();                 // digital I/O mode and sync source
+    void RefreshSampleRate();                // rates, with the fallback rule
+    void RefreshDigitalInputs(bool forced);  // coaxial and optical input display
+    void RefreshOutputValues();              // paced reads of every element's values
+
+    // ---- Accessors
+    qel::Device* GetDevice() const { return m_device; }
+    QString Title() const { return m_title; }
+    int BusKind() const { return m_busKind; }
+    int ConnectionKind() const { return m_connectionKind; }
+    int MixerWidth() const { return m_width; }
+    int MixerHeight() const { return m_height; }
+    int StripCount() const { return m_stripCount; }
+    bool Connected() const { return m_connected; }
+    bool HasOpticalInput() const { return m_hasOpticalInput; }
+    bool HasCoaxialInput() const { return m_hasCoaxialInput; }
+    std::uint32_t CurrentSampleRate() const { return m_currentSampleRate; }
+    CMixerPanelTop* TopPanel() const { return m_topPanel; }
+    CControlSection* ControlSection() const { return m_controlSection; }
+    CCrossFaderStrip* CrossFader() const { return m_crossFader; }
+    CChannelStripMainOut* MainOut() const { return m_mainOut; }
+    CChannelStripHeadPhoneOut* HeadPhone() const { return m_headPhone; }
+    const QVector<CChannelStripStereoIn*>& InputStrips() const { return m_inputStrips; }
+    const QVector<CMixerElement*>& Elements() const { return m_elements; }
+    const std::vector<ChannelState>& ChannelStates() const { return m_channelStates; }
+    const std::vector<double>& Levels() const { return m_levels; }
+    const QVector<QWidget*>& NotificationWindows() const { return m_notificationWindows; }
+    InputState CoaxialInput() const { return m_coaxialInput; }
+    InputState OpticalInput() const { return m_opticalInput; }
+    InputState CoaxialShown() const { return m_coaxialShown; }
+    InputState OpticalShown() const { return m_opticalShown; }
+    bool MeterTimerActive() const { return m_meterTimer.isActive(); }
+    bool ReconnectTimerActive() const { return m_reconnectTimer.isActive(); }
+    bool UsbStateTimerActive() const { return m_usbStateTimer.isActive(); }
+    bool UsbMessageTimerActive() const { return m_usbMessageTimer.isActive(); }
+    // The paced device requests (output refresh, solo); tests flush it.
+    CPacedQueue& Pacer() { return m_pacer; }
+
+    // ---- Timer actions (the timers call these; tests may call them directly)
+    void OnMeterTimer();         // 1124
+    void OnReconnectTimer();     // 1125
+    void OnUsbStateTimer();      // 1126
+    void OnUsbMessageTimer();    // 1127
+    // One device message (1..7), under the message lock.
+    void HandleDeviceMessage(std::uint8_t message);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void customEvent(QEvent* event) override;
+    void timerEvent(QTimerEvent* event) override;
+
+private:
+    // ---- Construction (MixerCtrlContainer.cpp)
+    void RegisterBlock(std::uint8_t id, const char* failureText);
+    void RecordBlock(std::uint32_t id);
+    void StartDeviceEvents();  // driver-event and AV/C registrations (FireWire)
+    void ShowBoxMessage(const std::string& text);
+
+    // ---- Messages (MixerCtrlContainerEvents.cpp)
+    void OnMessage(const CWindowMessage& message);
+    void OnVolume(const CWindowMessage& message);
+    void OnMute(const CWindowMessage& message);
+    void OnSolo(const CWindowMessage& message);
+    void OnSyncSource(const CWindowMessage& message);
+    void OnDigitalMode(const CWindowMessage& message);
+    void OnSampleRate(const CWindowMessage& message);
+    void OnCrossfade(const CWindowMessage& message);
+    void OnPan(const CWindowMessage& message);
+    void OnBalance(const CWindowMessage& message);
+    void OnDriverEvent(const CWindowMessage& message);
+    void OnDigitalInputEvent(const CWindowMessage& message);
+    void OnDeviceMessageEvent(const CWindowMessage& message);
+    void OnFeatureBlockEvent(const CWindowMessage& message);
+    void ShowStatus(const QString& text, int durationMs);
+    void ShowSyncStatus(std::uint8_t message);
+
+    // ---- Display of one digital input (MixerCtrlContainerRefresh.cpp)
+    void ShowDigitalInput(const QString& signalType, const InputState& state, bool syncError, bool invalidRate);
+
+    qel::mixer::IMixerMessageBox* m_box;
+    bool m_paintBackground = true;
+    QPixmap m_background;
+    std::uint32_t m_currentSampleRate = 0;
+    int m_busKind = -1;
+    int m_connectionKind = -1;
+    int m_width = 0;
+    int m_height = 0;
+    QString m_title = QStringLiteral("Kavro MixerPanel");
+    qel::Device* m_device = nullptr;
+    CChannelStripMainOut* m_mainOut = nullptr;
+    CChannelStripHeadPhoneOut* m_headPhone = nullptr;
+    CMixerPanelTop* m_topPanel = nullptr;
+    CControlSection* m_controlSection = nullptr;
+    CCrossFaderStrip* m_crossFader = nullptr;
+    QVector<CChannelStripStereoIn*> m_inputStrips;
+    QVector<CMixerElement*> m_elements;
+    QBasicTimer m_meterTimer;      // 1124
+    QBasicTimer m_reconnectTimer;  // 1125
+    QBasicTimer m_usbStateTimer;   // 1126
+    QBasicTimer m_usbMessageTimer; // 1127
+    QBasicTimer m_holdTimer;       // 1128, never started by the mixer
+    int m_holdWord = 0;
+    int m_stripCount = 0;
+    bool m_connected = false;
+    // Status flags.
+    bool m_opticalSyncError = false;
+    bool m_coaxialInvalidRate = false;
+    bool m_opticalInvalidRate = false;
+    bool m_coaxialSyncError = false;
+    bool m_shownFlagA = true;
+    bool m_shownFlagB = true;
+    bool m_hasOpticalInput = false;
+    bool m_hasCoaxialInput = false;
+    int m_leftChannelCounter = 0;
+    int m_rightChannelCounter = 1;
+    InputState m_coaxialInput;
+    InputState m_opticalInput;
+    InputState m_coaxialShown;
+    InputState m_opticalShown;
+    std::vector<double> m_levels;
+    std::vector<ChannelState> m_channelStates;
+    QVector<QWidget*> m_notificationWindows;
+    std::mutex m_messageLock;
+    // The device layer's handle on this window; detached before it goes.
+    std::unique_ptr<CWindowPort> m_port;
+    CPacedQueue m_pacer;
+};
