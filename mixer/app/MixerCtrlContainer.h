@@ -113,6 +113,10 @@ public:
     int MixerWidth() const { return m_width; }
     int MixerHeight() const { return m_height; }
     int StripCount() const { return m_stripCount; }
+    // Audio channels the level reads carry (2 per ChannelStrip) and the
+    // highest feature-block (unit) id the surface uses, both set by BuildMixer.
+    int AudioChannelCount() const { return m_audioChannelCount; }
+    int HighestBlockId() const { return m_highestBlockId; }
     bool Connected() const { return m_connected; }
     bool HasOpticalInput() const { return m_hasOpticalInput; }
     bool HasCoaxialInput() const { return m_hasCoaxialInput; }
@@ -157,6 +161,9 @@ private:
     void RecordBlock(std::uint32_t id);
     void StartDeviceEvents();  // driver-event and AV/C registrations (FireWire)
     void ShowBoxMessage(const std::string& text);
+    void RaiseHighestBlockId(std::int32_t id);
+    // Removes this window's driver-event and AV/C registrations (FireWire).
+    void StopDeviceEvents();
 
     // ---- Messages (MixerCtrlContainerEvents.cpp)
     void OnMessage(const CWindowMessage& message);
@@ -178,6 +185,11 @@ private:
 
     // ---- Display of one digital input (MixerCtrlContainerRefresh.cpp)
     void ShowDigitalInput(const QString& signalType, const InputState& state, bool syncError, bool invalidRate);
+    // One paced step of the output refresh: reads an element's values, or the crossfader's.
+    void RefreshElementOutput(CMixerElement* element);
+    void RefreshCrossfadeOutput();
+    // The device is there to be asked: set, open, and not being reconnected.
+    bool DeviceReachable();
 
     qel::mixer::IMixerMessageBox* m_box;
     bool m_paintBackground = true;
@@ -203,6 +215,13 @@ private:
     QBasicTimer m_holdTimer;       // 1128, never started by the mixer
     int m_holdWord = 0;
     int m_stripCount = 0;
+    int m_audioChannelCount = 0;
+    int m_highestBlockId = 0;
+    // Output refreshes queued so far; a step of an older one is skipped.
+    unsigned m_outputRefreshRound = 0;
+    // The device's change notification was registered with m_port (it keeps
+    // it until the device closes).
+    bool m_portInDeviceNotification = false;
     bool m_connected = false;
     // Status flags.
     bool m_opticalSyncError = false;
