@@ -18,6 +18,7 @@
 #include <QWidget>
 
 #include <cstdint>
+#include <initializer_list>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -37,6 +38,7 @@ class CWindowMessage;
 class CWindowPort;
 
 namespace qel {
+class AVC_NotifyCMD;
 class Device;
 }
 
@@ -65,6 +67,12 @@ public:
     static constexpr unsigned kFeatureBlockMessage = 0x8005;
     // Rate code of "no rate" in the digital inputs' states.
     static constexpr std::uint32_t kNoRate = 15;
+    // Bus kinds.
+    static constexpr int kBusUsb = 0;
+    static constexpr int kBusFireWire = 1;
+    // Failed level reads in a row that take the device for gone (a single
+    // one happens when a bus reset interrupts the read).
+    static constexpr int kLevelReadFailuresToDrop = 2;
 
     // One side of a stereo input strip, for the mute and solo logic.
     struct ChannelState {
@@ -150,6 +158,9 @@ public:
     // One device message (1..7), under the message lock.
     void HandleDeviceMessage(std::uint8_t message);
 
+    // The value UM_BALANCE sends for a balance position (-127..127) on a bus.
+    static double BalanceValue(int position, int busKind);
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void customEvent(QEvent* event) override;
@@ -182,6 +193,19 @@ private:
     void OnFeatureBlockEvent(const CWindowMessage& message);
     void ShowStatus(const QString& text, int durationMs);
     void ShowSyncStatus(std::uint8_t message);
+    // Mute helpers of the input strips' mute and solo logic.
+    std::uint32_t SetMuteOnDevice(std::uint8_t block, std::uint8_t channel, bool muted);
+    void QueueMute(std::uint8_t block, std::uint8_t channel, bool muted, int pauseMs);
+    void UpdateInputStrips(bool fromControls);
+    bool OthersSoloed(std::size_t side) const;
+    ChannelState* SideOf(qintptr index);
+    // The command a notification names, when it is one of `known`.
+    static const qel::AVC_NotifyCMD* KnownCommand(const CWindowMessage& message,
+                                                  std::initializer_list<const qel::AVC_NotifyCMD*> known);
+    bool SyncErrorAllowed(bool coaxial) const;
+    // Timer helpers.
+    bool ReadLevels();
+    void DropDevice();
 
     // ---- Display of one digital input (MixerCtrlContainerRefresh.cpp)
     void ShowDigitalInput(const QString& signalType, const InputState& state, bool syncError, bool invalidRate);
@@ -223,6 +247,7 @@ private:
     // it until the device closes).
     bool m_portInDeviceNotification = false;
     bool m_connected = false;
+    int m_failedLevelReads = 0;
     // Status flags.
     bool m_opticalSyncError = false;
     bool m_coaxialInvalidRate = false;
