@@ -6,8 +6,13 @@
 // platform() to their driver objects.
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "os/Os.h"
+
+namespace qel::os {
+class RemoteOs;
+}
 
 namespace qel::sim {
 
@@ -31,13 +36,14 @@ public:
     os::IOs& platform() { return *os_; }
     // The in-process rig; null when the rig process serves the platform.
     Rig* rig() { return rig_.get(); }
-    bool usesRigProcess() const { return rig_ == nullptr; }
+    bool usesRigProcess() const { return remote_ != nullptr; }
+    // The connection to the rig process; null in-process.
+    os::RemoteOs* remote() { return remote_; }
 
-    // Runs a rig command line ("knob 1 2 0 -12") on the rig, wherever it is;
-    // false with `output` holding the error text when it failed. Only the rig
-    // process interprets commands: in-process hosts answer that their owner
-    // runs them.
-    bool rigCommand(const std::string& line, std::string& output);
+    // Runs a `sim` line (its words after "sim") in the rig process: the exit
+    // code with what it printed, or -1 when there is no rig process to run
+    // it (`err` says so). In-process hosts leave such lines to their owner.
+    int rigCommand(const std::vector<std::string>& args, std::string& out, std::string& err);
 
     // The socket of the rig process: $QEL_SIM_SOCKET, else
     // $XDG_RUNTIME_DIR/qel-simd.sock, else /tmp/qel-simd-<uid>.sock.
@@ -48,6 +54,7 @@ public:
 private:
     std::unique_ptr<Rig> rig_;
     std::unique_ptr<os::IOs> os_;
+    os::RemoteOs* remote_ = nullptr;
 };
 
 }  // namespace qel::sim

@@ -60,14 +60,20 @@ std::optional<double> parseDouble(const std::string& text) {
     return v;
 }
 
-Qelctl::Qelctl(std::unique_ptr<sim::Rig> rig)
-    : rig_(std::move(rig)), os_(std::make_unique<os::SimOs>(*rig_)),
-      context_(std::make_unique<QelContext>(*os_)) {
+Qelctl::Qelctl(std::unique_ptr<sim::Rig> rig) : Qelctl(std::make_unique<sim::CPlatformHost>(std::move(rig))) {}
+
+Qelctl::Qelctl(std::unique_ptr<sim::CPlatformHost> host) : host_(std::move(host)) {
+    rig_ = host_->rig();
+    if (rig_ == nullptr) {
+        placeholderRig_ = std::make_unique<sim::Rig>();
+        rig_ = placeholderRig_.get();
+    }
+    context_ = std::make_unique<QelContext>(host_->platform());
     addDriverCommands(*this);
     addDriverSimCommands(*this);
     addMixerCommands(*this);
     addMixerSimCommands(*this);
-    cplDrv_ = std::make_unique<cpl::CDrv>(*os_);
+    cplDrv_ = std::make_unique<cpl::CDrv>(host_->platform());
     addControlPanelCommands(*this);
     addControlPanelSimCommands(*this);
     addEventCommands(*this);
@@ -82,8 +88,8 @@ Qelctl::~Qelctl() {
     kept_.clear();
     cplDrv_.reset();
     context_.reset();
-    os_.reset();
-    rig_.reset();
+    host_.reset();
+    placeholderRig_.reset();
 }
 
 void Qelctl::add(const std::string& name, const std::string& usageText, Handler handler) {
@@ -104,7 +110,7 @@ std::optional<CommandError> Qelctl::resolveDevice(const std::string& name, std::
     const Status status = drv.refreshDeviceProperties();
     const auto number = parseU32(name);
     for (const auto& p : drv.deviceProperties()) {
-        if ((number && p.deviceId() == *number) || os_->codePageToUtf8(p.deviceName()) == name) {
+        if ((number && p.deviceId() == *number) || platform().codePageToUtf8(p.deviceName()) == name) {
             id = p.deviceId();
             return std::nullopt;
         }
@@ -114,6 +120,18 @@ std::optional<CommandError> Qelctl::resolveDevice(const std::string& name, std::
 }
 
 std::optional<CommandError> Qelctl::simCommand(const Args& a, std::ostream& out) {
+    if (host_->usesRigProcess()) {
+        std::string text, error;
+        const int code = host_->rigCommand(a, text, error);
+        out << text;
+        if (code == 0) return std::nullopt;
+        // The rig process words its errors as "qelctl: sim: ..."; pass them on.
+        std::string message = error;
+        while (!message.empty() && message.back() == '\n') message.pop_back();
+        const std::string prefix = "qelctl: sim: ";
+        if (message.compare(0, prefix.size(), prefix) == 0) message.erase(0, prefix.size());
+        return usage(message.empty() ? "failed in the rig process" : message);
+    }
     const auto it = a.empty() ? simCommands_.end() : simCommands_.find(a[0]);
     if (it == simCommands_.end()) {
         std::string all;
@@ -147,6 +165,13 @@ bool Qelctl::runLine(const Args& words, std::ostream& out, std::ostream& err) {
     else
         err << "qelctl: " << name << ": " << error->message << "\n";
     return false;
+}
+
+int Qelctl::runRigCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    trace_ = false;
+    Args words{"sim"};
+    words.insert(words.end(), args.begin(), args.end());
+    return runLine(words, out, err) ? 0 : 1;
 }
 
 void Qelctl::printUsage(std::ostream& err) const {

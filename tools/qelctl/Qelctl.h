@@ -15,8 +15,9 @@
 #include "device/QelContext.h"
 #include "controlpanel/driver/Drv.h"
 #include "device/Status.h"
-#include "os/sim/SimOs.h"
+#include "os/Os.h"
 #include "sim/Rig.h"
+#include "sim/host/PlatformHost.h"
 
 namespace qel {
 class Device;
@@ -33,14 +34,20 @@ struct CommandError {
 class Qelctl {
 public:
     explicit Qelctl(std::unique_ptr<sim::Rig> rig = sim::Rig::makeDefault());
+    // On the host's platform: with the rig process, `sim` lines run there.
+    explicit Qelctl(std::unique_ptr<sim::CPlatformHost> host);
     ~Qelctl();
 
     // Runs the command line (without the program name); returns the exit code.
     int run(const std::vector<std::string>& args, std::istream& in, std::ostream& out, std::ostream& err);
+    // Runs one `sim` line (the words after "sim") on this session's own rig:
+    // how the rig process serves the `sim` lines of its clients.
+    int runRigCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
+    // The rig the `sim` lines act on; with the rig process an unused local one.
     sim::Rig& rig() { return *rig_; }
     QelContext& context() { return *context_; }
-    os::SimOs& platform() { return *os_; }
+    os::IOs& platform() { return host_->platform(); }
 
     using Args = std::vector<std::string>;
     using Handler = std::function<std::optional<CommandError>(const Args& args, std::ostream& out)>;
@@ -78,8 +85,9 @@ private:
     std::optional<CommandError> simCommand(const Args& args, std::ostream& out);
     void printUsage(std::ostream& err) const;
 
-    std::unique_ptr<sim::Rig> rig_;
-    std::unique_ptr<os::SimOs> os_;
+    std::unique_ptr<sim::CPlatformHost> host_;
+    sim::Rig* rig_ = nullptr;
+    std::unique_ptr<sim::Rig> placeholderRig_;  // for the `sim` handlers when the rig is elsewhere
     std::unique_ptr<QelContext> context_;
     std::unique_ptr<cpl::CDrv> cplDrv_;
     std::map<std::string, Command> commands_;
