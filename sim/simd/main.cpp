@@ -1,0 +1,83 @@
+// qel-simd: the simulated rig in a process of its own, serving the platform
+// seam to every program of the session over a Unix-domain socket.
+#include <csignal>
+#include <cstring>
+#include <iostream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <pthread.h>
+
+#include "sim/Rig.h"
+#include "sim/host/PlatformHost.h"
+#include "sim/simd/SimdServer.h"
+#include "tools/qelctl/Qelctl.h"
+
+namespace {
+
+void usage(std::ostream& out) {
+    out << "usage: qel-simd [--socket PATH] [--rig FILE]\n"
+           "  Serves the simulated rig to the programs of this session until\n"
+           "  interrupted (SIGINT or SIGTERM).\n"
+           "  --socket PATH  listen here instead of " << qel::sim::CPlatformHost::socketPath() << "\n"
+           "  --rig FILE     the rig described in FILE instead of the built-in one\n";
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string socketPath = qel::sim::CPlatformHost::socketPath();
+    std::string rigFile;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if ((a == "--socket" || a == "--rig") && i + 1 < argc) {
+            (a == "--socket" ? socketPath : rigFile) = argv[++i];
+        } else if (a == "--help" || a == "-h") {
+            usage(std::cout);
+            return 0;
+        } else {
+            std::cerr << "qel-simd: unknown argument: " << a << "\n";
+            usage(std::cerr);
+            return 2;
+        }
+    }
+    if (!rigFile.empty()) {
+        std::cerr << "qel-simd: --rig: rig files are not supported yet\n";
+        return 2;
+    }
+
+    // Signals are taken by sigwait below, on this thread only.
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    sigaddset(&signals, SIGHUP);
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+
+    // The rig commands of the clients run through qelctl's own `sim` handlers.
+    qel::tools::Qelctl tool(qel::sim::Rig::makeDefault());
+    qel::sim::Rig& rig = tool.rig();
+    rig.setTraceEnabled(false);  // nobody takes this trace
+    qel::sim::SimdServer server(rig, [&](const std::vector<std::string>& args, std::string& out, std::string& err) {
+        std::ostringstream o, e;
+        const int code = tool.runRigCommand(args, o, e);
+        rig.setTraceEnabled(false);
+        out = o.str();
+        err = e.str();
+        return code;
+    });
+    std::string error;
+    if (!server.start(socketPath, error)) {
+        std::cerr << "qel-simd: " << error << "\n";
+        return 1;
+    }
+    std::cout << "qel-simd: serving on " << socketPath << std::endl;
+
+    int sig = 0;
+    sigwait(&signals, &sig);
+    server.stop();
+    std::cout << "qel-simd: stopped (" << strsignal(sig) << ")" << std::endl;
+    return 0;
+}
