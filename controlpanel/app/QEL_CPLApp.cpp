@@ -7,8 +7,7 @@
 #include "controlpanel/app/ControlPanelIds.h"
 #include "controlpanel/app/MainFrame.h"
 #include "controlpanel/driver/Drv.h"
-#include "os/sim/SimOs.h"
-#include "sim/Rig.h"
+#include "sim/host/PlatformHost.h"
 #include "ui/SkinLoader.h"
 #include "ui/WindowMessage.h"
 
@@ -21,9 +20,9 @@ CQEL_CPLApp::CQEL_CPLApp(Options options)
 {
     m_os = options.platform;
     if (!m_os) {
-        m_rig = qel::sim::Rig::makeDefault();
-        m_simOs = std::make_unique<qel::os::SimOs>(*m_rig);
-        m_os = m_simOs.get();
+        // The shared rig process when it runs, else the program's own rig.
+        m_host = std::make_unique<qel::sim::CPlatformHost>();
+        m_os = &m_host->platform();
     }
     m_drv = std::make_unique<qel::cpl::CDrv>(*m_os);
     connect(&m_instance, &CSingleInstance::RequestReceived, this, &CQEL_CPLApp::OnRequest);

@@ -1,7 +1,8 @@
 #pragma once
 // The control panel application: the switches, the one-instance rule and the
 // hand-over to a running instance, the driver objects and the main window.
-// Without a platform given it runs on the built-in simulated rig.
+// Without a platform given it runs on the rig process when that runs, else
+// on the built-in simulated rig.
 #include <QIcon>
 #include <QObject>
 #include <QPointer>
@@ -12,11 +13,10 @@
 #include "controlpanel/app/SingleInstance.h"
 
 namespace qel::sim {
-class Rig;
+class CPlatformHost;
 }
 namespace qel::os {
 class IOs;
-class SimOs;
 }
 namespace qel::cpl {
 class CDrv;
@@ -27,7 +27,7 @@ class CQEL_CPLApp : public QObject {
     Q_OBJECT
 public:
     struct Options {
-        qel::os::IOs* platform = nullptr;  // null: the built-in rig
+        qel::os::IOs* platform = nullptr;  // null: the rig process, else the built-in rig
         QString instanceName;              // empty: the program's mutex name
         QString instanceDirectory;         // empty: CSingleInstance::DefaultDirectory()
     };
@@ -58,8 +58,7 @@ private:
     void OnExit();
     void DestroyFrame(QPointer<CMainFrame> frame);
 
-    std::unique_ptr<qel::sim::Rig> m_rig;
-    std::unique_ptr<qel::os::SimOs> m_simOs;
+    std::unique_ptr<qel::sim::CPlatformHost> m_host;
     qel::os::IOs* m_os = nullptr;
     std::unique_ptr<qel::cpl::CDrv> m_drv;
     CSingleInstance m_instance;
