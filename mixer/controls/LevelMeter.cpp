@@ -16,7 +16,10 @@ void CLevelMeter::SetPos(int position)
     if (m_fallTimer.isActive() && position < GetPos())
         return;
     m_fallTimer.stop();
-    StorePos(std::min(position, GetPos() + kFallStep));
+    const int next = std::max(Minimum(), std::min({position, GetPos() + kFallStep, Maximum()}));
+    // A reading that leaves the meter where it is paints nothing.
+    if (next != GetPos())
+        StorePos(next);
 }
 
 void CLevelMeter::StartFall()

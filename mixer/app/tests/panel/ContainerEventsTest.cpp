@@ -105,6 +105,21 @@ std::vector<bool> MutedSides(PanelRig& r)
     return muted;
 }
 
+// Counts the paints of one widget.
+class PaintCounter : public QObject {
+public:
+    PaintCounter(QWidget* widget, int* paints) : m_paints(paints) { widget->installEventFilter(this); }
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint)
+            ++*m_paints;
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    int* m_paints;
+};
+
 int CountLines(const std::vector<std::string>& trace, const std::string& part)
 {
     int n = 0;
@@ -418,6 +433,34 @@ private slots:
         QCOMPARE(c->InputStrips().at(1)->MeterRight()->GetPos(), 0);
         QCOMPARE(c->MainOut()->MeterLeft()->GetPos(), 100);
         QVERIFY(c->Connected());
+    }
+
+    void metersThatDoNotMoveAreNotPainted()
+    {
+        PanelRig r;
+        CMixerCtrlContainer* c = r.Build(PanelRig::k1814);
+        QVERIFY(c);
+        c->show();
+        c->Pacer().Flush();
+        CLevelMeter* meter = c->InputStrips().at(0)->MeterLeft();
+        int paints = 0;
+        PaintCounter counter(meter, &paints);
+        // Silent inputs: the meters settle dark and stay there.
+        for (int i = 0; i < 40; ++i)
+            c->OnMeterTimer();
+        QCoreApplication::processEvents();
+        QCOMPARE(meter->GetPos(), 100);
+        paints = 0;
+        for (int i = 0; i < 5; ++i) {
+            c->OnMeterTimer();
+            QCoreApplication::processEvents();
+        }
+        QCOMPARE(paints, 0);
+        // A level that moves is painted.
+        WithFirmware(r, [](qel::sim::FwFirmware& fw) { fw.memory().setSignal(0, qel::sim::FwMemory::Signal::Constant, 50); });
+        c->OnMeterTimer();
+        QTRY_VERIFY(paints > 0);
+        QCOMPARE(meter->GetPos(), static_cast<int>(100 - c->Levels()[0]));
     }
 
     void oneFailedLevelReadKeepsTheDevice()
