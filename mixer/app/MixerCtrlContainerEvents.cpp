@@ -4,6 +4,7 @@
 #include "mixer/app/MixerCtrlContainer.h"
 
 #include <QEvent>
+#include <QTimer>
 #include <QTimerEvent>
 
 #include <algorithm>
@@ -306,8 +307,10 @@ void CMixerCtrlContainer::OnDriverEvent(const CWindowMessage& message)
 const qel::AVC_NotifyCMD* CMixerCtrlContainer::KnownCommand(const CWindowMessage& message,
                                                              std::initializer_list<const qel::AVC_NotifyCMD*> known)
 {
-    // The command travels as a pointer; only the objects registered by this
-    // container are taken for one. Older senders put it in the second parameter.
+    // The command travels as a pointer value (the device layer posts it as
+    // the first parameter; the second is looked at as well). Only the objects
+    // this container registered are taken for one: a stale or foreign value is
+    // never dereferenced.
     for (const quintptr raw : {message.WParam(), static_cast<quintptr>(message.LParam())}) {
         if (raw == 0)
             continue;
@@ -423,7 +426,14 @@ bool CMixerCtrlContainer::SyncErrorAllowed(bool coaxial) const
 
 void CMixerCtrlContainer::HandleDeviceMessage(std::uint8_t message)
 {
-    std::lock_guard lock(m_messageLock);
+    // Every caller runs on the window thread: the lock is only ever busy
+    // when a nested event loop (a message box) re-entered the handling. The
+    // message then waits for the loop to come back instead of deadlocking.
+    std::unique_lock lock(m_messageLock, std::try_to_lock);
+    if (!lock.owns_lock()) {
+        QTimer::singleShot(kMeterPeriodMs, this, [this, message] { HandleDeviceMessage(message); });
+        return;
+    }
     switch (message) {
     case 1:
         m_coaxialSyncError = false;

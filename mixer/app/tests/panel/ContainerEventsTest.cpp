@@ -345,6 +345,50 @@ private slots:
         QCOMPARE(Shown(c), QStringLiteral("OnAvcDeviceMessage: Unknown driver event received"));
     }
 
+    void syncErrorsNeedTheInputAsClock()
+    {
+        PanelRig r;
+        CMixerCtrlContainer* c = r.Build(PanelRig::k1814);
+        QVERIFY(c);
+        c->Pacer().Flush();
+        CChannelStripStereoIn* coax = c->InputStrips().at(3);
+        QCOMPARE(coax->GetConnectionName(), QStringLiteral("COAX_SPDIF"));
+        WithFirmware(r, [](qel::sim::FwFirmware& fw) { fw.setDigitalInput(1, true, 4); });
+        QTRY_VERIFY(c->CoaxialInput().locked);
+        // Not clocked from the coaxial input: its sync errors are not shown.
+        c->HandleDeviceMessage(3);
+        QVERIFY(!coax->AlertBlinking());
+        Send(c, UM_SYNC_SOURCE, 0, 1);
+        QVERIFY(r.DeviceAt(PanelRig::k1814)->firstFlag());
+        c->HandleDeviceMessage(4);
+        QVERIFY(coax->AlertBlinking());
+        c->HandleDeviceMessage(1);
+        QVERIFY(!coax->AlertBlinking());
+        // The optical flag is the device's other one.
+        c->HandleDeviceMessage(5);
+        QVERIFY(!c->InputStrips().at(4)->AlertBlinking());
+    }
+
+    void usbSyncErrorsFollowTheShownInputs()
+    {
+        PanelRig r;
+        CMixerCtrlContainer* c = r.BuildFromText(
+            PanelRig::kU410, "<ChannelConfig><ChannelStrip USB_FU_ID='1'><Dir>Input</Dir><Caption>Coax</Caption>"
+                             "<Type>COAX_SPDIF</Type></ChannelStrip></ChannelConfig>");
+        QVERIFY(c);
+        c->Pacer().Flush();
+        CChannelStripStereoIn* coax = c->InputStrips().at(0);
+        // The rig's coaxial input is locked at 48 kHz.
+        c->OnUsbStateTimer();
+        QCOMPARE(c->CoaxialInput(), (CMixerCtrlContainer::InputState{true, 4}));
+        r.rig->withUsbDevice(kUsbU410, [](qel::sim::UsbDeviceModel& m) { m.messages.push_back(3); });
+        c->OnUsbMessageTimer();
+        QVERIFY(coax->AlertBlinking());
+        r.rig->withUsbDevice(kUsbU410, [](qel::sim::UsbDeviceModel& m) { m.messages.push_back(1); });
+        c->OnUsbMessageTimer();
+        QVERIFY(!coax->AlertBlinking());
+    }
+
     void usbDeviceMessagesArePolled()
     {
         PanelRig r;
