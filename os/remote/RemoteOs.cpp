@@ -146,19 +146,25 @@ void RemoteOs::restore(std::uint32_t session) {
     {
         std::lock_guard lock(mutex_);
         for (const auto& [h, r] : registrations_)
-            if (r->session != session) regs.emplace_back(h, r);
+            if (r->session != session) {
+                r->session = session;  // taken: registerDeviceNotification leaves it alone
+                regs.emplace_back(h, r);
+            }
     }
     for (const auto& [h, r] : regs) {
         Message req = request(Op::RegisterNotification), reply;
         req.handle = h;
         req.guid = r->guid;
-        if (!call(req, reply) || reply.status != kErrorSuccess) continue;
+        if (!call(req, reply) || reply.status != kErrorSuccess) {
+            std::lock_guard lock(mutex_);
+            if (r->session == session) r->session = 0;
+            continue;
+        }
         const std::vector<std::string> paths = presentPaths(r->guid);
         DeviceChangeCallback cb;
         {
             std::lock_guard lock(mutex_);
             if (registrations_.count(h) == 0) continue;
-            r->session = session;
             r->id = reply.handle;
             r->present.insert(paths.begin(), paths.end());
             cb = r->callback;
@@ -544,6 +550,8 @@ std::uint32_t RemoteOs::getOverlappedResult(Handle, Overlapped& ov, std::uint32_
         const std::size_t n = std::min<std::size_t>(reply.data.size(), op.outLen);
         if (n > 0) std::memcpy(op.out, reply.data.data(), n);
         bytes = std::min(reply.length, op.outLen);
+    } else if (op.event != 0) {
+        local_.setEvent(op.event);  // the request ended with the rig
     }
     {
         std::lock_guard lock(mutex_);
@@ -612,27 +620,29 @@ Handle RemoteOs::registerDeviceNotification(const Guid& interfaceGuid, DeviceCha
     reg->guid = interfaceGuid;
     reg->callback = std::move(callback);
     std::uint32_t h = 0;
+    std::uint32_t session = 0;
     {
         std::lock_guard lock(mutex_);
         h = local_.allocId();
         registrations_[h] = reg;
+        // Registered with the rig now when it is there, else when it comes
+        // (the session thread registers what no session has taken).
+        if (!up_) return handle(h);
+        session = session_;
+        reg->session = session;
     }
-    // Registered with the rig now when it is there, else when it comes.
     Message req = request(Op::RegisterNotification), reply;
     req.handle = h;
     req.guid = interfaceGuid;
-    std::uint32_t session = 0;
-    {
-        std::lock_guard lock(mutex_);
-        session = session_;
-    }
-    if (call(req, reply) && reply.status == kErrorSuccess) {
-        const std::vector<std::string> paths = presentPaths(interfaceGuid);
-        std::lock_guard lock(mutex_);
-        if (session == session_ && up_ && reg->session != session_) {
-            reg->session = session;
+    const bool ok = call(req, reply) && reply.status == kErrorSuccess;
+    const std::vector<std::string> paths = ok ? presentPaths(interfaceGuid) : std::vector<std::string>{};
+    std::lock_guard lock(mutex_);
+    if (reg->session == session) {
+        if (ok) {
             reg->id = reply.handle;
             reg->present.insert(paths.begin(), paths.end());
+        } else {
+            reg->session = 0;
         }
     }
     return handle(h);
@@ -647,7 +657,7 @@ bool RemoteOs::unregisterDeviceNotification(Handle registration) {
         if (it == registrations_.end()) return false;
         reg = it->second;
         registrations_.erase(it);
-        registered = reg->session == session_ && up_;
+        registered = reg->session == session_ && up_ && reg->id != 0;
     }
     if (registered) {
         Message req = request(Op::UnregisterNotification), reply;
