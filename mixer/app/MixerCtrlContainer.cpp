@@ -281,8 +281,13 @@ void CMixerCtrlContainer::BuildMixer(const QString& displayName, const qel::mixe
     m_controlSection->show();
     m_controlSection->ShowHostConnection(m_connectionKind);
     m_elements.append(m_controlSection);
-    for (const qel::mixer::XmlNode& option : channelConfig.selectNodes("ControlSection/Option[@Show='False']"))
-        m_controlSection->ShowControl(option.selectSingleNode("./@ID").intValue(), false);
+    for (const qel::mixer::XmlNode& option : channelConfig.selectNodes("ControlSection/Option[@Show='False']")) {
+        // 0 (missing or not a number) names no control; it would match any
+        // control that carries no id.
+        const int id = option.selectSingleNode("./@ID").intValue();
+        if (id != 0)
+            m_controlSection->ShowControl(id, false);
+    }
     x += m_controlSection->ElementWidth();
 
     // Crossfader under the strips, as wide as the strips and outputs.
