@@ -184,12 +184,25 @@ void CMixerCtrlContainer::OnMute(const CWindowMessage& message)
         *side->muteWord = kDark;
     }
     side->mute = Lit(side->muteWord);
-    const std::uint8_t channel = s % 2 == 0 ? 1 : 2;
-    if (SetMuteOnDevice(static_cast<std::uint8_t>(side->blockId), channel, side->mute) != qel::QEL_OK) {
-        *side->muteWord = kDark;
-        side->mute = false;
-    }
     UpdateInputStrips(false);
+    const auto block = static_cast<std::uint8_t>(side->blockId);
+    const std::uint8_t channel = s % 2 == 0 ? 1 : 2;
+    const bool muted = side->mute;
+    // After the solo requests still waiting, so the device ends in the state shown.
+    const auto send = [this, s, block, channel, muted] {
+        if (SetMuteOnDevice(block, channel, muted) == qel::QEL_OK)
+            return;
+        // Refused: the side shows unmuted.
+        if (ChannelState* refused = SideOf(static_cast<qintptr>(s))) {
+            *refused->muteWord = kDark;
+            refused->mute = false;
+        }
+        UpdateInputStrips(false);
+    };
+    if (m_pacer.Idle())
+        send();
+    else
+        m_pacer.Enqueue(0, send);
 }
 
 void CMixerCtrlContainer::OnSolo(const CWindowMessage& message)

@@ -287,6 +287,24 @@ private slots:
         QVERIFY(CountLines(r.rig->takeTrace(), "QEL_REQ_AVC_TRANSACTION") > 0);
     }
 
+    void muteDuringPendingSoloEndsAsShown()
+    {
+        PanelRig r;
+        CMixerCtrlContainer* c = r.Build(PanelRig::k1814);
+        QVERIFY(c);
+        c->Pacer().Flush();
+        CChannelStripStereoIn* second = c->InputStrips().at(1);
+        Click(c->InputStrips().at(0)->SoloLeft());
+        QCOMPARE(c->Pacer().Pending(), std::size_t(9));
+        // M on a side the solo darkened: that side joins the solo, unmuted.
+        Click(second->MuteRight());
+        QVERIFY(!Lit(second->MuteRight()));
+        QVERIFY(Lit(second->SoloRight()));
+        c->Pacer().Flush();
+        QVERIFY(!FwChannel(r, 2, 2).mute);
+        QVERIFY(FwChannel(r, 2, 1).mute);
+    }
+
     void soloStepsRunByThemselves()
     {
         PanelRig r;
