@@ -59,6 +59,9 @@ CKavroMixerPanelDlg::CKavroMixerPanelDlg(qel::QelContext& context, QString progr
       m_hIcon(CSkin::Icon(IDR_MAINFRAME)),
       m_messageBox(this, m_programName)
 {
+    // The program's one window runs modally; it may be shown before its
+    // loop starts (by the first mixer), so it is modal from the start.
+    setModal(true);
     setWindowTitle(QString::fromLatin1(kInitialTitle));
     setWindowIcon(m_hIcon);
     resize(DuToPxX(432), DuToPxY(330));
