@@ -6,10 +6,7 @@ JOBS   ?= $(shell nproc)
 .PHONY: run test build bootstrap configure asan tsan fuzz mingw bench screenshots clean
 
 run: build
-	@echo "== qelctl list (built-in simulated rig)"
-	@$(BUILD)/tools/qelctl/qelctl list
-	@echo "== qelctl rates"
-	@$(BUILD)/tools/qelctl/qelctl rates
+	@scripts/run-mixer-panel $(BUILD)
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
