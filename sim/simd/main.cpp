@@ -10,6 +10,7 @@
 
 #include <pthread.h>
 
+#include "os/remote/Socket.h"
 #include "sim/Rig.h"
 #include "sim/host/PlatformHost.h"
 #include "sim/simd/SimdServer.h"
@@ -18,9 +19,10 @@
 namespace {
 
 void usage(std::ostream& out) {
-    out << "usage: qel-simd [--socket PATH] [--rig FILE]\n"
+    out << "usage: qel-simd [--socket PATH] [--rig FILE] [--running]\n"
            "  Serves the simulated rig to the programs of this session until\n"
            "  interrupted (SIGINT or SIGTERM).\n"
+           "  --running      only tell (exit status 0) whether a rig process answers\n"
            "  --socket PATH  listen here instead of " << qel::sim::CPlatformHost::socketPath() << "\n"
            "  --rig FILE     the rig described in FILE instead of the built-in one\n";
 }
@@ -30,8 +32,13 @@ void usage(std::ostream& out) {
 int main(int argc, char** argv) {
     std::string socketPath = qel::sim::CPlatformHost::socketPath();
     std::string rigFile;
+    bool probe = false;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
+        if (a == "--running") {
+            probe = true;
+            continue;
+        }
         if ((a == "--socket" || a == "--rig") && i + 1 < argc) {
             (a == "--socket" ? socketPath : rigFile) = argv[++i];
         } else if (a == "--help" || a == "-h") {
@@ -42,6 +49,11 @@ int main(int argc, char** argv) {
             usage(std::cerr);
             return 2;
         }
+    }
+    if (probe) {
+        const int fd = qel::os::remote::connectSocket(socketPath);
+        qel::os::remote::closeSocket(fd);
+        return fd >= 0 ? 0 : 1;
     }
     if (!rigFile.empty()) {
         std::cerr << "qel-simd: --rig: rig files are not supported yet\n";

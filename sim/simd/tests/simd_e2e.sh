@@ -53,9 +53,14 @@ check "a failing rig command fails the script" "1" "$rc"
 check "a rename is seen by the next run" 'fw id=1 vendor="Kavro" model="Kavro 610" name="Desk Unit" serial="K610-000417"' \
     "$("$QELCTL" list | head -1)"
 
+"$QEL_SIMD" --running; rc=$?
+check "the running rig process answers" "0" "$rc"
+
 # The rig goes away: requests fail; a new rig is the default one again.
 stop_rig
 check "socket removed on stop" "no" "$([ -e "$QEL_SIM_SOCKET" ] && echo yes || echo no)"
+"$QEL_SIMD" --running; rc=$?
+check "no rig process answers" "1" "$rc"
 start_rig || exit 1
 check "a new rig process starts afresh" "$own" "$("$QELCTL" list)"
 
