@@ -12,6 +12,7 @@
 
 #include "os/remote/Socket.h"
 #include "sim/Rig.h"
+#include "sim/RigFile.h"
 #include "sim/host/PlatformHost.h"
 #include "sim/simd/SimdServer.h"
 #include "tools/qelctl/Qelctl.h"
@@ -55,9 +56,15 @@ int main(int argc, char** argv) {
         qel::os::remote::closeSocket(fd);
         return fd >= 0 ? 0 : 1;
     }
+    std::unique_ptr<qel::sim::Rig> loaded;
+    qel::sim::Timeline timeline;
     if (!rigFile.empty()) {
-        std::cerr << "qel-simd: --rig: rig files are not supported yet\n";
-        return 2;
+        std::string error;
+        loaded = qel::sim::loadRigFile(rigFile, error, &timeline);
+        if (!loaded) {
+            std::cerr << "qel-simd: " << error << "\n";
+            return 2;
+        }
     }
 
     // Signals are taken by sigwait below, on this thread only.
@@ -69,7 +76,7 @@ int main(int argc, char** argv) {
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
     // The rig commands of the clients run through qelctl's own `sim` handlers.
-    qel::tools::Qelctl tool(qel::sim::Rig::makeDefault());
+    qel::tools::Qelctl tool(loaded ? std::move(loaded) : qel::sim::Rig::makeDefault());
     qel::sim::Rig& rig = tool.rig();
     rig.setTraceEnabled(false);  // nobody takes this trace
     qel::sim::SimdServer server(rig, [&](const std::vector<std::string>& args, std::string& out, std::string& err) {
@@ -86,9 +93,13 @@ int main(int argc, char** argv) {
         return 1;
     }
     std::cout << "qel-simd: serving on " << socketPath << std::endl;
+    // The rig file's physical events, timed from now.
+    qel::sim::TimelineRunner runner(rig, std::move(timeline));
+    runner.start();
 
     int sig = 0;
     sigwait(&signals, &sig);
+    runner.stop();
     server.stop();
     std::cout << "qel-simd: stopped (" << strsignal(sig) << ")" << std::endl;
     return 0;

@@ -19,7 +19,7 @@ dir=$(mktemp -d)
 export QEL_SIM_SOCKET="$dir/simd.sock"
 simd=
 start_rig() {
-    "$QEL_SIMD" >"$dir/simd.log" 2>&1 &
+    "$QEL_SIMD" "$@" >"$dir/simd.log" 2>&1 &
     simd=$!
     for _ in $(seq 100); do [ -S "$QEL_SIM_SOCKET" ] && return 0; sleep 0.05; done
     echo "qel-simd did not start"; cat "$dir/simd.log"; return 1
@@ -70,6 +70,16 @@ start_rig || exit 1
 check "started over a stale socket" "$own" "$("$QELCTL" list)"
 "$QEL_SIMD" >/dev/null 2>"$dir/second"; rc=$?
 check "a second rig process on the same socket is refused" "1" "$rc"
+
+# A rig file instead of the built-in rig; a broken one is refused with its line.
+stop_rig
+start_rig --rig "$QEL_RIGS/one-device.rig" || exit 1
+check "the rig of a rig file" 'fw id=1 vendor="Kavro" model="Kavro 610" name="Studio 610" serial="K610-000417"' \
+    "$("$QELCTL" list)"
+stop_rig
+printf '[firewire 1]\nname ok\nbogus key\n' >"$dir/broken.rig"
+"$QEL_SIMD" --rig "$dir/broken.rig" 2>"$dir/err"; rc=$?
+check "a broken rig file is refused" "2 yes" "$rc $(grep -q 'line 3' "$dir/err" && echo yes || echo no)"
 
 echo "$passes passed, $fails failed"
 [ $fails -eq 0 ]
