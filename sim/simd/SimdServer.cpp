@@ -21,6 +21,7 @@ using os::remote::Op;
 
 namespace {
 constexpr std::size_t kMaxQueuedPushes = 4096;
+constexpr std::size_t kMaxConnections = 1024;  // all clients together
 }
 
 // One client: what it holds in the rig and the thread that pushes to it.
@@ -214,6 +215,10 @@ void SimdServer::acceptLoop() {
         if (stopping_) {
             os::remote::closeSocket(fd);
             return;
+        }
+        if (connections_.size() >= kMaxConnections) {
+            os::remote::closeSocket(fd);  // the client sees its connection end
+            continue;
         }
         auto c = std::make_unique<Connection>();
         c->fd = fd;
