@@ -53,6 +53,13 @@ check "a failing rig command fails the script" "1" "$rc"
 check "a rename is seen by the next run" 'fw id=1 vendor="Kavro" model="Kavro 610" name="Desk Unit" serial="K610-000417"' \
     "$("$QELCTL" list | head -1)"
 
+# A client killed in the middle of its requests leaves the rig serving.
+"$QELCTL" meters 1 --count 100000 --interval 5 >/dev/null 2>&1 &
+meter=$!
+sleep 0.3
+kill -9 "$meter"; wait "$meter" 2>/dev/null
+check "served on after a client was killed" "$shared" "$("$QELCTL" list | sed 's/Desk Unit/Studio 610/')"
+
 "$QEL_SIMD" --running; rc=$?
 check "the running rig process answers" "0" "$rc"
 
