@@ -567,10 +567,54 @@ private:
             e.kind = K::AvcReply;
             device = w[3];
             e.value = w.u32(4, "the response code", 255);
+        } else if (what == "hsci") {
+            w.expect(5, 6, "at TIME hsci DEVICE ok|endless|broken|short|zero-step [HEADER]|version N");
+            e.kind = K::Hsci;
+            device = w[3];
+            hsci(w, e);
+        } else if (what == "notify-response") {
+            if (w.size() < 5) w.fail("expected: at TIME notify-response DEVICE B0 B1 ... (hex bytes)");
+            e.kind = K::NotifyResponse;
+            device = w[3];
+            e.bytes = w.bytes(4, 512, "the frame");
+        } else if (what == "answer") {
+            if (w.size() < 4) w.fail("expected: at TIME answer REQUEST [B0 B1 ...] (hex bytes)");
+            e.kind = K::Answer;
+            e.value = request(w, 3, false);
+            e.bytes = w.bytes(4, 4096, "the answer");
+        } else if (what == "version") {
+            w.expect(4, 15, "at TIME version B0 B1 ... (hex bytes, at most 12)");
+            e.kind = K::Version;
+            e.bytes = w.bytes(3, 12, "version");
+        } else if (what == "usb-descriptor") {
+            args(2, "at TIME usb-descriptor DEVICE LENGTH");
+            e.kind = K::UsbDescriptor;
+            device = w[3];
+            e.count = w.u32(4, "the length", 255);
         } else {
             w.fail("unknown event '" + std::string(what) + "'");
         }
         add(e, device);
+    }
+
+    // `ok`, `endless`, `broken|short|zero-step [HEADER]` (header 1 unless given), `version N`
+    static void hsci(const Words& w, RigEvent& e) {
+        using F = FwMemory::Fault;
+        const std::string_view what = w[4];
+        const bool arg = w.size() == 6;
+        if (what == "ok" || what == "endless") {
+            if (arg) w.fail("'" + std::string(what) + "' takes no number");
+            e.value = static_cast<std::uint32_t>(what == "ok" ? F::None : F::Endless);
+        } else if (what == "broken" || what == "short" || what == "zero-step") {
+            e.value = static_cast<std::uint32_t>(what == "broken" ? F::ReadFails : what == "short" ? F::ReadShort : F::ZeroStep);
+            e.index = arg ? w.u32(5, "the header", L::kMaxMeters + 8) : 1;
+        } else if (what == "version") {
+            if (!arg) w.fail("expected: hsci DEVICE version N");
+            e.value = ~0u;
+            e.index = w.u32(5, "the version", 255);
+        } else {
+            w.fail("the HSCI fault is ok, endless, broken, short, zero-step or version");
+        }
     }
 
     static std::uint32_t request(const Words& w, std::size_t i, bool allowAll) {
@@ -622,9 +666,11 @@ private:
         for (const PendingDevice& p : pending_) {
             RigEvent& e = d_.timeline[p.event];
             if (!resolve(p.name, e)) failAt(e.line, "unknown device '" + p.name + "'");
-            const bool fwOnly = e.kind == RigEvent::Kind::Knob || e.kind == RigEvent::Kind::Signal ||
-                                e.kind == RigEvent::Kind::AvcReply;
+            using K = RigEvent::Kind;
+            const bool fwOnly = e.kind == K::Knob || e.kind == K::Signal || e.kind == K::AvcReply ||
+                                e.kind == K::Hsci || e.kind == K::NotifyResponse;
             if (fwOnly && e.bus != Bus::FireWire) failAt(e.line, "'" + p.name + "' is not a FireWire device");
+            if (e.kind == K::UsbDescriptor && e.bus != Bus::Usb) failAt(e.line, "'" + p.name + "' is not a USB device");
         }
         std::stable_sort(d_.timeline.begin(), d_.timeline.end(),
                          [](const RigEvent& a, const RigEvent& b) { return a.at < b.at; });
@@ -792,6 +838,28 @@ bool applyRigEvent(Rig& rig, const RigEvent& e) {
         return !usb && onFirmware([&](FwFirmware& f) {
             f.replyNext(static_cast<std::uint8_t>(e.value));
             return true;
+        });
+    case K::Hsci:
+        return !usb && onFirmware([&](FwFirmware& f) {
+            FwMemory& m = f.memory();
+            if (e.value == ~0u) {
+                m.setVersion(static_cast<std::uint8_t>(e.index));
+                return true;
+            }
+            const auto fault = static_cast<FwMemory::Fault>(e.value);
+            if (fault < FwMemory::Fault::None || fault > FwMemory::Fault::Endless) return false;
+            m.setFault(fault, e.index);
+            if (fault == FwMemory::Fault::None) m.setVersion(2);
+            return true;
+        });
+    case K::NotifyResponse: return !usb && rig.injectNotifyResponse(e.device, e.bytes) > 0;
+    case K::Answer: rig.answerNext(e.value, e.bytes); return true;
+    case K::Version: rig.setVersionAnswer(e.bytes); return true;
+    case K::UsbDescriptor:
+        return usb && onUsb([&](UsbDeviceModel& m) {
+            std::vector<std::uint8_t> b = m.deviceDescriptor;
+            b.resize(std::min<std::size_t>(e.count, 255), 0);
+            m.nextDescriptor = std::move(b);
         });
     }
     return false;

@@ -82,6 +82,11 @@ struct RigEvent {
         WdmInUse,            // flag
         Dropouts,            // value
         AvcReply,            // device, value = response code
+        Hsci,                // device, value = HSCI fault (FwMemory::Fault) or ~0u: version `index`
+        NotifyResponse,      // device, bytes = the frame
+        Answer,              // value = request code, bytes = the next answer
+        Version,             // bytes = the version answer
+        UsbDescriptor,       // device, count = length of the next descriptor answer
     };
     std::chrono::milliseconds at{0};
     std::size_t line = 0;  // where the file wrote it
@@ -96,6 +101,7 @@ struct RigEvent {
     bool flag = false;
     double number = 0;
     FwMemory::Signal signal = FwMemory::Signal::Silence;
+    std::vector<std::uint8_t> bytes;
 };
 
 // The events of a rig file in the order they fire (by time; file order

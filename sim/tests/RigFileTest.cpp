@@ -368,6 +368,11 @@ TEST(RigFile, ErrorsNameTheirLine) {
         {"[timeline]\nat 1s knob 1 1 0 nan\n", "line 2: the volume must be a number"},
         {"[timeline]\nat 1s knob 1 1 0 1e999\n", "line 2: the volume must be a number"},
         {"[firewire 1]\nname a\x01z\n", "line 2: control character"},
+        {"[firewire 1]\n[timeline]\nat 1s hsci 1 sideways\n", "line 3: the HSCI fault is"},
+        {"[firewire 1]\n[timeline]\nat 1s hsci 1 ok 3\n", "line 3: 'ok' takes no number"},
+        {"[firewire 1]\n[timeline]\nat 1s usb-descriptor 1 9\n", "line 3: '1' is not a USB device"},
+        {"[firewire 1]\n[timeline]\nat 1s notify-response 1\n", "line 3: expected: at TIME notify-response"},
+        {"[timeline]\nat 1s version 1 2 3 4 5 6 7 8 9 10 11 12 13\n", "line 2: expected: at TIME version"},
     };
     for (const auto& [text, expected] : cases) {
         const std::string error = errorOf(text);
@@ -472,6 +477,55 @@ TEST(RigFile, EventsChangeTheRigTheyName) {
     ASSERT_EQ(ctx.drv().openDriver(sim::fireWireGuid()), QEL_OK);
     EXPECT_EQ(ctx.drv().refreshDeviceProperties(), 31u);
     EXPECT_EQ(ctx.drv().setSampleRate(44100), QEL_E_WDM_DEVICE_IN_USE);
+}
+
+TEST(RigFile, FaultEventsReachTheDriverAndTheFirmware) {
+    sim::Timeline timeline;
+    auto rig = load("[firewire 1]\nmeters 2\n[usb 5]\ndevice-descriptor 12 01 00 02\n[timeline]\n"
+                    "at 0s hsci 1 broken 0\n"
+                    "at 0s version 02 0f\n"
+                    "at 0s answer QEL_REQ_GET_SYNC_PARAMETER 07 00\n"
+                    "at 0s usb-descriptor 5 9\n"
+                    "at 0s notify-response 1 0d ff 00\n"
+                    "at 1s hsci 1 version 1\n"
+                    "at 2s hsci 1 ok\n",
+                    &timeline);
+    ASSERT_NE(rig, nullptr);
+    ASSERT_EQ(timeline.size(), 7u);
+    std::vector<bool> applied;
+    for (std::size_t i = 0; i < 5; ++i) applied.push_back(sim::applyRigEvent(*rig, timeline[i]));
+    // Nobody waits for notify responses yet: that one reaches no handle.
+    EXPECT_EQ(applied, (std::vector<bool>{true, true, true, true, false}));
+
+    auto readHeader = [&](sim::FwFirmware& f) {
+        std::uint8_t in[16] = {};
+        os::putLe32(in, 0, static_cast<std::uint32_t>(sim::FwMemory::kHeaderBase));
+        os::putLe32(in, 4, static_cast<std::uint32_t>(sim::FwMemory::kHeaderBase >> 32));
+        std::vector<std::uint8_t> out(16);
+        const auto r = f.request(sim::req::kAsyncReadBlock, in, out);
+        return std::make_pair(r ? r->status : 0xFFFFFFFFu, out[7]);
+    };
+    rig->withFwDevice(1, [&](sim::FwDeviceModel& m) { EXPECT_NE(readHeader(*sim::FwFirmware::of(m)).first, 0u); });
+    EXPECT_TRUE(sim::applyRigEvent(*rig, timeline[5]));
+    rig->withFwDevice(1, [&](sim::FwDeviceModel& m) { EXPECT_NE(readHeader(*sim::FwFirmware::of(m)).first, 0u); });
+    EXPECT_TRUE(sim::applyRigEvent(*rig, timeline[6]));
+    rig->withFwDevice(1, [&](sim::FwDeviceModel& m) {
+        EXPECT_EQ(readHeader(*sim::FwFirmware::of(m)), std::make_pair(0u, std::uint8_t{2}));
+    });
+    rig->withUsbDevice(5, [](sim::UsbDeviceModel& m) {
+        ASSERT_TRUE(m.nextDescriptor.has_value());
+        EXPECT_EQ(*m.nextDescriptor, (std::vector<std::uint8_t>{0x12, 1, 0, 2, 0, 0, 0, 0, 0}));
+    });
+
+    os::SimOs os(*rig);
+    QelContext ctx(os);
+    rig->takeTrace();
+    ASSERT_EQ(ctx.drv().openDriver(sim::fireWireGuid()), QEL_OK);
+    EXPECT_EQ(ctx.drv().version().minor(), 0x0F);
+    // The short answer is refused by the device layer, once; the next read is the driver's own.
+    EXPECT_NE(ctx.drv().readSyncParameter(), QEL_OK);
+    EXPECT_EQ(ctx.drv().readSyncParameter(), QEL_OK);
+    EXPECT_EQ(ctx.drv().syncParameter(), rig->syncParameter());
 }
 
 TEST(RigFile, RunnerFiresEventsInOrderAsTheClockReachesThem) {
