@@ -64,7 +64,7 @@ std::uint32_t fieldsOf(Kind kind, Op op) {
     }
     if (kind == Kind::Push) {
         switch (op) {
-        case Op::EventSignal: return fHandle;
+        case Op::EventSignal: return fHandle | fId;
         case Op::DeviceChange: return fHandle | fCode | fText;
         case Op::Refused: return fStatus;
         default: return 0;

@@ -48,7 +48,7 @@ enum class Op : std::uint8_t {
     UnregisterNotification,
     RigCommand,
     // Pushes from the rig process
-    EventSignal = 0x40,  // a driver signalled the event: `handle` is the client's event
+    EventSignal = 0x40,  // the driver signalled the client's event `handle`; `id`: the request that ended, or 0
     DeviceChange,        // `handle` registration, `code` arrival/removal, `text` path
     Refused,             // the frame was refused: `status` says why; the connection ends
 };

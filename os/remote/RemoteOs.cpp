@@ -178,6 +178,15 @@ void RemoteOs::readPushes(int fd, std::uint32_t session) {
         Message m;
         if (remote::readMessage(fd, remote::Kind::Push, m) != remote::ReadResult::Ok) return;
         if (m.op == Op::EventSignal) {
+            if (m.id != 0) {
+                // The end of an overlapped request: not when its result was
+                // taken already (a wait took it before this arrived).
+                std::lock_guard lock(mutex_);
+                const bool open = std::any_of(ops_.begin(), ops_.end(), [&](const auto& op) {
+                    return op.second.session == session && op.second.id == m.id;
+                });
+                if (!open) continue;
+            }
             local_.setEvent(m.handle);
         } else if (m.op == Op::DeviceChange) {
             DeviceChangeCallback cb;

@@ -37,7 +37,7 @@ struct SimdServer::Session {
     std::map<std::uint32_t, std::uint32_t> registrations;  // rig registration -> client handle
     std::map<std::uint32_t, std::uint32_t> eventProxies;   // client event -> stand-in
     std::map<std::uint32_t, std::uint32_t> watched;        // stand-in -> client event
-    std::set<std::uint32_t> oneShot;                       // stand-ins of single requests
+    std::map<std::uint32_t, std::uint64_t> oneShot;        // stand-ins of single requests -> request
     std::map<std::uint64_t, std::unique_ptr<std::vector<std::uint8_t>>> ops;  // output buffers
     std::set<int> callFds;
     std::deque<Message> pushes;
@@ -100,11 +100,13 @@ void SimdServer::Session::pushLoop() {
                     msg.kind = Kind::Push;
                     msg.op = Op::EventSignal;
                     msg.handle = it->second;
-                    out.push_back(msg);
-                    if (oneShot.erase(it->first) != 0) {
+                    if (const auto op = oneShot.find(it->first); op != oneShot.end()) {
+                        msg.id = op->second;
+                        oneShot.erase(op);
                         rig.kernel().closeEvent(it->first);
                         watched.erase(it);
                     }
+                    out.push_back(msg);
                 }
             }
             // Otherwise a stand-in was closed while waited on: look again.
@@ -426,7 +428,7 @@ Message SimdServer::handle(Session& s, const Message& req) {
             reply.id = opId;
             if (req.value != 0 && !s.dead) {
                 s.watched[standIn] = req.value;
-                s.oneShot.insert(standIn);
+                s.oneShot[standIn] = opId;
                 lock.unlock();
                 kernel.setEvent(s.wake);
             } else {
