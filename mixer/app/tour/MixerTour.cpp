@@ -117,8 +117,10 @@ int main(int argc, char** argv)
         const QString path = outDir + QLatin1Char('/') + QLatin1String(name);
         if (dlg.grab().save(path))
             std::printf("  %-40s %s\n", what, qPrintable(path));
-        else
+        else {
+            std::fprintf(stderr, "KavroMixerPanelTour: cannot write %s\n", qPrintable(path));
             ++failures;
+        }
         std::fflush(stdout);
     };
 
