@@ -187,6 +187,8 @@ int Qelctl::run(const std::vector<std::string>& argsIn, std::istream& in, std::o
         trace_ = true;
         args.erase(args.begin());
     }
+    if (trace_ && host_->usesRigProcess())
+        err << "qelctl: --trace: the rig process keeps the trace of all its clients; none is shown\n";
     rig_->setTraceEnabled(true);
     if (args.empty() || args[0] == "--help" || args[0] == "-h") {
         printUsage(err);
