@@ -2,6 +2,7 @@
 // built in code, errors and limits, and the timeline runner.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <fstream>
 #include <future>
 #include <sstream>
@@ -406,6 +407,16 @@ TEST(RigFile, SizesAndCountsAreBounded) {
     ASSERT_TRUE(full.has_value()) << error;
     EXPECT_EQ(full->timeline.size(), L::kMaxEvents);
     EXPECT_EQ(errorOf(events + "at 1s bus-reset\n").rfind("line 10002: more than 10000 events", 0), 0u);
+
+    // A file is read no further than the limit.
+    const std::string path = ::testing::TempDir() + "RigFileTest_oversized.rig";
+    {
+        std::ofstream out(path, std::ios::binary);
+        out << "[firewire 1]\n" << std::string(L::kMaxText, '#');
+    }
+    EXPECT_EQ(sim::loadRigFile(path, error), nullptr);
+    EXPECT_EQ(error, path + ": the text is longer than 1048576 bytes");
+    std::remove(path.c_str());
 }
 
 // ---------------------------------------------------------------- events and the timeline
