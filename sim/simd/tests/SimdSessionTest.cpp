@@ -13,9 +13,11 @@
 #include "controlpanel/driver/ControlPanelRecords.h"
 #include "controlpanel/driver/Drv.h"
 #include "device/AvcFrames.h"
+#include "device/EventMessages.h"
 #include "device/QelContext.h"
 #include "device/QelDevice.h"
 #include "device/Requests.h"
+#include "device/tests/Recorders.h"
 #include "os/Bytes.h"
 #include "os/sim/SimOs.h"
 #include "sim/Requests.h"
@@ -244,6 +246,36 @@ TEST_F(SimdSession, RigGoingAwayFailsEverythingAndComesBack) {
     a->closeHandle(control);
     a->closeHandle(ov.event);
     a->closeHandle(driverEvent);
+}
+
+// A device open in a program while the rig process goes away: its requests
+// fail as a gone device, closing it does not hang, and it opens again on the
+// next rig process.
+TEST_F(SimdSession, DeviceLayerLivesThroughTheRigGoingAway) {
+    auto a = client();
+    QelContext ctx(*a);
+    CQelDevice device(ctx, kFw, QEL_KAVRO_COMPANY_ID);
+    ASSERT_EQ(device.openDevice(kFw, 1), QEL_OK);
+    qel::test::RecordingWindow window;
+    ASSERT_TRUE(device.registerForDriverEvents(0, &window, QEL_MSG_DRIVER_EVENT));
+    std::string out, err;
+    ASSERT_EQ(a->rigCommand({"event", "5"}, out, err), 0) << err;
+    EXPECT_TRUE(window.waitFor([](const auto& p) { return !p.empty() && p.back().wParam == 5; },
+                               std::chrono::seconds(2)));
+
+    stop();
+    double db = 0;
+    EXPECT_EQ(device.getVolume(3, 1, db), os::kErrorDeviceNotConnected);
+    auto closed = std::async(std::launch::async, [&] { device.closeDevice(); });
+    ASSERT_EQ(closed.wait_for(std::chrono::seconds(5)), std::future_status::ready);
+
+    start();
+    ASSERT_TRUE(a->waitConnected(2000));
+    ASSERT_EQ(device.openDevice(kFw, 1), QEL_OK);
+    EXPECT_EQ(device.setVolume(3, 1, -12), QEL_OK);
+    EXPECT_EQ(device.getVolume(3, 1, db), QEL_OK);
+    EXPECT_EQ(db, -12);
+    device.closeDevice();
 }
 
 TEST_F(SimdSession, PlatformHostTakesTheRigProcessWhenItIsThere) {
