@@ -366,6 +366,28 @@ void CMixerCtrlContainer::NumberMeters()
         element->SetMeterIndices(2 * k, 2 * k + 1);
         ++k;
     }
+    // Input strip j keeps its two records at 2j and 2j + 1 whatever its meter
+    // indexes became; only shown strips can be clicked.
+    m_sideOfMeter.assign(std::size_t(2 * k), -1);
+    qintptr record = 0;
+    for (CChannelStripStereoIn* strip : std::as_const(m_inputStrips)) {
+        if (!strip)
+            continue;
+        const int left = strip->LeftMeterIndex();
+        const int right = strip->RightMeterIndex();
+        if (strip->VisibleFlag() && left >= 0 && right >= 0 && right < 2 * k) {
+            m_sideOfMeter[std::size_t(left)] = record;
+            m_sideOfMeter[std::size_t(right)] = record + 1;
+        }
+        record += 2;
+    }
+}
+
+qintptr CMixerCtrlContainer::SideOfMeter(qintptr meterIndex) const
+{
+    if (meterIndex < 0 || std::size_t(meterIndex) >= m_sideOfMeter.size())
+        return -1;
+    return m_sideOfMeter[std::size_t(meterIndex)];
 }
 
 void CMixerCtrlContainer::UpdateData(bool fromControls)

@@ -199,6 +199,10 @@ private:
     void UpdateInputStrips(bool fromControls);
     bool OthersSoloed(std::size_t side) const;
     ChannelState* SideOf(qintptr index);
+    // The channel-state index of the side that now shows meter index
+    // `meterIndex` (-1 for none). Input strips post their meter index, which
+    // equals the side's record only while no element before them has meters.
+    qintptr SideOfMeter(qintptr meterIndex) const;
     // The command a notification names, when it is one of `known`.
     static const qel::AVC_NotifyCMD* KnownCommand(const CWindowMessage& message,
                                                   std::initializer_list<const qel::AVC_NotifyCMD*> known);
@@ -265,6 +269,7 @@ private:
     InputState m_opticalShown;
     std::vector<double> m_levels;
     std::vector<ChannelState> m_channelStates;
+    std::vector<qintptr> m_sideOfMeter;  // meter index -> channel-state index, -1 none
     QVector<QWidget*> m_notificationWindows;
     std::mutex m_messageLock;
     // The device layer's handle on this window; detached before it goes.

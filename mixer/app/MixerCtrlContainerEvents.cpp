@@ -165,10 +165,11 @@ void CMixerCtrlContainer::OnMute(const CWindowMessage& message)
         SetMuteOnDevice(static_cast<std::uint8_t>(message.HighWord()), 0, message.LParam() == kDark);
         return;
     }
-    ChannelState* side = SideOf(message.LParam());
+    const qintptr record = SideOfMeter(message.LParam());
+    ChannelState* side = SideOf(record);
     if (!side)
         return;
-    const auto s = static_cast<std::size_t>(message.LParam());
+    const auto s = static_cast<std::size_t>(record);
     const int oldMute = *side->muteWord;
     UpdateInputStrips(true);
     const int newMute = *side->muteWord;
@@ -207,10 +208,11 @@ void CMixerCtrlContainer::OnMute(const CWindowMessage& message)
 
 void CMixerCtrlContainer::OnSolo(const CWindowMessage& message)
 {
-    ChannelState* side = SideOf(message.LParam());
+    const qintptr record = SideOfMeter(message.LParam());
+    ChannelState* side = SideOf(record);
     if (!side)
         return;
-    const auto s = static_cast<std::size_t>(message.LParam());
+    const auto s = static_cast<std::size_t>(record);
     const int oldSolo = *side->soloWord;
     UpdateInputStrips(true);
     const int newSolo = *side->soloWord;

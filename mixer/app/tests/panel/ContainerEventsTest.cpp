@@ -236,6 +236,35 @@ private slots:
         QVERIFY(!FwChannel(r, 2, 1).mute);
     }
 
+    void inputMuteAfterAMasterStripReachesItsOwnSide()
+    {
+        // The master strip takes meter indexes 0 and 1, so the input strip
+        // posts 2 and 3 while its records sit at 0 and 1.
+        PanelRig r;
+        CMixerCtrlContainer* c = r.BuildFromText(PanelRig::k1814,
+            "<ChannelConfig>"
+            "<ChannelStrip AVC_FFB_ID='6'><Dir>Master</Dir><Caption>Main</Caption><Type>ANALOG</Type></ChannelStrip>"
+            "<ChannelStrip AVC_FFB_ID='2'><Dir>Input</Dir><Caption>In</Caption><Type>ANALOG</Type></ChannelStrip>"
+            "</ChannelConfig>");
+        QVERIFY(c);
+        c->Pacer().Flush();
+        CChannelStripStereoIn* strip = c->InputStrips().at(1);
+        QCOMPARE(strip->LeftMeterIndex(), 2);
+        Click(strip->MuteLeft());
+        QVERIFY(Lit(strip->MuteLeft()));
+        QVERIFY(FwChannel(r, 2, 1).mute);
+        QVERIFY(!FwChannel(r, 2, 2).mute);
+        QVERIFY(c->ChannelStates().at(0).mute);
+
+        Click(strip->SoloRight());
+        c->Pacer().Flush();
+        QVERIFY(Lit(strip->SoloRight()));
+        QVERIFY(c->ChannelStates().at(1).solo);
+        // The master's own meter indexes address no input side.
+        Send(c, UM_SOLO, 0, 0);
+        QVERIFY(c->ChannelStates().at(1).solo);
+    }
+
     void soloMutesTheOtherSidesWithoutHoldingTheWindow()
     {
         PanelRig r;
