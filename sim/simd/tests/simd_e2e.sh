@@ -53,6 +53,19 @@ check "a failing rig command fails the script" "1" "$rc"
 check "a rename is seen by the next run" 'fw id=1 vendor="Kavro" model="Kavro 610" name="Desk Unit" serial="K610-000417"' \
     "$("$QELCTL" list | head -1)"
 
+# The USB device re-enumerated by a rig command in the middle of a script:
+# the removal and arrival reach the script's device through the rig process.
+usb='levels 16 8
+sim reenumerate 16 20
+levels 16 8
+reopen 16 --wait 1000
+levels 16 8
+volume "Desk U410" 3 0 -12.7
+volume 16 3 0'
+own=$(QEL_SIM_SOCKET="$dir/none.sock" "$QELCTL" - <<< "$usb" 2>&1)
+check "a re-enumeration as on the program's own rig" "$own" "$("$QELCTL" - <<< "$usb" 2>&1)"
+own=$(QEL_SIM_SOCKET="$dir/none.sock" "$QELCTL" list)
+
 # A client killed in the middle of its requests leaves the rig serving.
 "$QELCTL" meters 1 --count 100000 --interval 5 >/dev/null 2>&1 &
 meter=$!
