@@ -71,7 +71,7 @@ struct Message {
     std::uint32_t length = 0;   // output buffer length; bytes returned in replies
     std::uint32_t value = 0;    // a second handle or number (event, version, proxy)
     std::uint64_t id = 0;       // pending operation, session token
-    bool flag = false;          // overlapped open, wait, completed
+    bool flag = false;          // overlapped open; wait; the event was signalled at once
     Guid guid;
     std::string text;           // path, command output
     std::string text2;          // command error output
