@@ -8,6 +8,7 @@
 #include "ui/DialogUnits.h"
 #include "ui/WindowMessage.h"
 
+#include <QFontMetrics>
 #include <QLabel>
 
 CChannelStripHeadPhoneOut::CChannelStripHeadPhoneOut(QWidget* parent)
@@ -49,6 +50,20 @@ void CChannelStripHeadPhoneOut::DoDataExchange(bool fromControls)
 {
     ExchangeText(fromControls, m_kindLabel, m_kindText);
     ExchangeRadio(fromControls, m_mute, m_muteWord);
+    if (!fromControls)
+        FitKindLabel();
+}
+
+void CChannelStripHeadPhoneOut::FitKindLabel()
+{
+    // The narrow skin leaves the label less room than a word like
+    // "Headphone" needs at the label font: step the font down until it fits.
+    QFont font = LabelFont();
+    const int room = m_kindLabel->width();
+    int size = font.pixelSize();
+    while (size > kMinKindPixelSize && QFontMetrics(font).horizontalAdvance(m_kindText) > room)
+        font.setPixelSize(--size);
+    m_kindLabel->setFont(font);
 }
 
 void CChannelStripHeadPhoneOut::SetVolume(double levelDb, int channel)

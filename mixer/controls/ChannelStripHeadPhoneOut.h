@@ -55,6 +55,8 @@ protected:
     void customEvent(QEvent* event) override;
 
 private:
+    static constexpr int kMinKindPixelSize = 7;
+    void FitKindLabel();
     void OnMuteClicked();
     // The level of a fader position, as when the fader moves.
     void ShowLevel(int faderPosition);

@@ -5,6 +5,7 @@
 #include "mixer/controls/LevelMeter.h"
 #include "ui/ControlId.h"
 
+#include <QFontMetrics>
 #include <QLabel>
 
 namespace {
@@ -184,6 +185,12 @@ private slots:
         s->SetKindText("Phones");
         s->UpdateData(false);
         QCOMPARE(FindControl<QLabel>(s, 1008)->text(), QString("Phones"));
+        // The container gives it the strip's kind; the narrow label still shows it whole.
+        s->SetKindText("Headphone");
+        s->UpdateData(false);
+        QLabel* kind = FindControl<QLabel>(s, 1008);
+        QCOMPARE(kind->text(), QString("Headphone"));
+        QVERIFY(QFontMetrics(kind->font()).horizontalAdvance(kind->text()) <= kind->width());
     }
 
     void headphoneUsesItsOwnBlockId()
