@@ -311,9 +311,13 @@ void CMixerCtrlContainer::BuildMixer(const QString& displayName, const qel::mixe
         const int narrowed = rightEdge - kCrossfaderMargin;
         if (track + kCrossfaderMargin > rightEdge && narrowed > 0) {
             m_crossFader->SetSliderTrackWidth(narrowed);
-            if (QWidget* label = FindControl(m_crossFader, CCrossFaderStrip::kRightLabelId))
-                m_crossFader->PlaceControl(CCrossFaderStrip::kRightLabelId, label->x() - (track - narrowed),
-                                           CCrossFaderStrip::kNarrowLabelY);
+            // On the lower row the label need not follow the track past the
+            // strip's right end: it stays whole inside the strip.
+            if (QWidget* label = FindControl(m_crossFader, CCrossFaderStrip::kRightLabelId)) {
+                const int inside = m_crossFader->width() - label->width() - 4;
+                const int labelX = std::max(std::min(label->x() - (track - narrowed), inside), 0);
+                m_crossFader->PlaceControl(CCrossFaderStrip::kRightLabelId, labelX, CCrossFaderStrip::kNarrowLabelY);
+            }
         }
         y += m_crossFader->height();
     }

@@ -18,6 +18,8 @@
 
 #include <QTest>
 
+#include <algorithm>
+
 using qel::mixer::test::PanelRig;
 
 namespace {
@@ -220,11 +222,12 @@ private slots:
         x->Slider()->grab();
         QCOMPARE(x->SliderTrackWidth(), rightEdge - 130);
         // The right-end label keeps its distance to the shortened track's
-        // end, on the lower row, starting inside the strip.
+        // end on the lower row, but never reaches past the strip's end.
         QWidget* label = FindControl(x, CCrossFaderStrip::kRightLabelId);
         QCOMPARE(label->y(), 27);
-        QCOMPARE(label->x(), x->Slider()->x() + rightEdge - 130 + gap);
-        QVERIFY(label->x() < x->width());
+        QCOMPARE(label->x(), std::max(0, std::min(x->Slider()->x() + rightEdge - 130 + gap,
+                                                  x->width() - label->width() - 4)));
+        QVERIFY(label->x() + label->width() <= x->width());
         QCOMPARE(c->BusKind(), 0);
         QVERIFY(c->UsbStateTimerActive());
         QVERIFY(c->UsbMessageTimerActive());
