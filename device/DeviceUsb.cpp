@@ -13,9 +13,17 @@ std::uint32_t usbSyncCode(std::uint32_t index) { return index >= 1 && index <= 4
 
 Status Device::openUsb() {
     CUsbDriver& drv = context_.usbDrv();
-    const Status opened = drv.openDriver(props_.interfaceGuid);
+    Status opened = drv.openDriver(props_.interfaceGuid);
+    Status listed = drv.refreshDeviceProperties();
+    // A control handle of a driver that went away and came back answers
+    // nothing any more: it is opened again.
+    if (opened == QEL_OK && listed != QEL_OK && listed != QEL_E_NO_DEVICES) {
+        drv.closeDriver();
+        opened = drv.openDriver(props_.interfaceGuid);
+        listed = drv.refreshDeviceProperties();
+    }
     // A driver that lists no device is a failure even when it opened.
-    if (const Status listed = drv.refreshDeviceProperties(); listed != QEL_OK)
+    if (listed != QEL_OK)
         return opened != QEL_OK ? opened : listed;
     os::IOs& os = context_.platform();
     os::DevInfoSet set = os.getClassDevs(props_.interfaceGuid);
