@@ -22,6 +22,7 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <sys/prctl.h>
@@ -109,15 +110,17 @@ private:
         return fd >= 0;
     }
 
-    // The built-in rig with lines added to the 1814's section, as a rig file.
-    QString RigFileWith1814(const QString& name, const std::string& lines)
+    // The built-in rig with lines added to sections of it, as a rig file.
+    QString RigFileWith(const QString& name, const std::vector<std::pair<std::string, std::string>>& added)
     {
         std::string text = ReadFile(QStringLiteral(QEL_RIGS_DIR "/default.rig"));
-        const std::string section = "[firewire 2]\n";
-        const std::size_t at = text.find(section);
-        if (at == std::string::npos)
-            return {};
-        text.insert(at + section.size(), lines);
+        for (const auto& [section, lines] : added) {
+            const std::string header = "[" + section + "]\n";
+            const std::size_t at = text.find(header);
+            if (at == std::string::npos)
+                return {};
+            text.insert(at + header.size(), lines);
+        }
         return WriteFile(Path(name), text) ? Path(name) : QString();
     }
 
@@ -337,8 +340,8 @@ private slots:
     {
         // Full meters on the 1814 show the drop; the second rig also starts
         // with an input volume of its own.
-        const QString first = RigFileWith1814(QStringLiteral("first.rig"), "meter all constant 100\n");
-        const QString second = RigFileWith1814(QStringLiteral("second.rig"), "meter all constant 100\nvolume 1 1 -30\n");
+        const QString first = RigFileWith(QStringLiteral("first.rig"), {{"firewire 2", "meter all constant 100\n"}});
+        const QString second = RigFileWith(QStringLiteral("second.rig"), {{"firewire 2", "meter all constant 100\nvolume 1 1 -30\n"}});
         QVERIFY(!first.isEmpty() && !second.isEmpty());
         StartRig(first);
         if (QTest::currentTestFailed())
@@ -416,6 +419,38 @@ private slots:
         // The way back shows nothing.
         QCOMPARE(Boxes(gone), QString());
         QVERIFY(m_boxes->Entries().size() <= 2);
+    }
+
+    void devicesArrivingWithTheNextRigProcessGetTabs()
+    {
+        // The panel starts with the USB device alone; the next rig process
+        // has the FireWire devices on the bus as well.
+        const QString usbOnly = RigFileWith(QStringLiteral("usb-only.rig"),
+                                            {{"firewire 1", "present no\n"}, {"firewire 2", "present no\n"}});
+        QVERIFY(!usbOnly.isEmpty());
+        StartRig(usbOnly);
+        if (QTest::currentTestFailed())
+            return;
+        Panel panel;
+        QVERIFY(panel.dlg.OnInitDialog());
+        QCOMPARE(Boxes(), QString());
+        QTabBar* tabs = panel.dlg.TabCtrl();
+        QCOMPARE(tabs->count(), 1);
+        QCOMPARE(tabs->tabText(0), QStringLiteral("Desk U410"));
+        QVERIFY(panel.dlg.ArrivalPollActive());
+
+        KillRig();
+        QTRY_VERIFY_WITH_TIMEOUT(!panel.dlg.Containers().at(0)->Connected(), kWaitMs);
+        StartRig();
+        if (QTest::currentTestFailed())
+            return;
+        // The window's poll takes them in, one a round.
+        QTRY_COMPARE_WITH_TIMEOUT(tabs->count(), 3, kWaitMs);
+        QCOMPARE(tabs->tabText(1), QStringLiteral("Studio 610"));
+        QCOMPARE(tabs->tabText(2), QStringLiteral("Stage 1814"));
+        for (CMixerCtrlContainer* c : panel.dlg.Containers())
+            QTRY_VERIFY2_WITH_TIMEOUT(c->Connected(), qPrintable(c->Title()), kWaitMs);
+        QCOMPARE(Boxes(), QString());
     }
 };
 
