@@ -26,7 +26,7 @@ CChannelStripHeadPhoneOut::CChannelStripHeadPhoneOut(QWidget* parent)
     m_readout = new CMatrixStatic(this, kReadoutId);
     m_readout->move(DuToPxX(1), DuToPxY(214));
 
-    connect(m_mute, &QPushButton::clicked, this, [this] { OnMuteClicked(); });
+    connect(m_mute, &QPushButton::clicked, this, [this] { OnToggleMute(m_muteWord, OwnBlockId()); });
 }
 
 void CChannelStripHeadPhoneOut::OnInitDialog()
@@ -81,9 +81,7 @@ void CChannelStripHeadPhoneOut::SetBalance(double value, int)
 
 void CChannelStripHeadPhoneOut::SetMute(int state, int)
 {
-    UpdateData(false);
-    m_mute->SetCheck(state & 0xFF);
-    UpdateData(true);
+    ShowMuteState(m_mute, state);
 }
 
 void CChannelStripHeadPhoneOut::SetMeterLevels(int, int) {}
@@ -97,22 +95,6 @@ QString CChannelStripHeadPhoneOut::GetConnectionName() const
     return m_connectionName;
 }
 
-void CChannelStripHeadPhoneOut::ShowLevel(int faderPosition)
-{
-    const int level = scaling::LevelFromFaderPos(faderPosition);
-    m_readout->SetText(QString::fromStdString(scaling::FormatLevelDb(scaling::ReadoutFromLevel(level))));
-}
-
-void CChannelStripHeadPhoneOut::OnMuteClicked()
-{
-    const int before = m_muteWord;
-    UpdateData(true);
-    if (before == 0)
-        m_muteWord = -1;
-    UpdateData(false);
-    PostToParent(this, UM_MUTE, OwnBlockId(), 0, before);
-}
-
 void CChannelStripHeadPhoneOut::customEvent(QEvent* event)
 {
     const CWindowMessage* message = CWindowMessage::From(event);
@@ -124,11 +106,11 @@ void CChannelStripHeadPhoneOut::customEvent(QEvent* event)
     const int position = int(message->LParam());
     if (message->Code() == UM_SLIDER_MOVED && id == kVolumeId) {
         PostToParent(this, UM_VOLUME, OwnBlockId(), 0, scaling::LevelFromFaderPos(position));
-        ShowLevel(position);
+        ShowLevelDb(m_readout, position);
     } else if (message->Code() == UM_SLIDER_MOVED && id == kBalanceId) {
         PostToParent(this, UM_BALANCE, OwnBlockId(), 0, scaling::BalanceToDevice(position, false));
         m_readout->SetText(QString::asprintf("Bal %4d", position));
     } else if (message->Code() == UM_SLIDER_RELEASED && id == kBalanceId) {
-        ShowLevel(m_volume->GetPos());
+        ShowLevelDb(m_readout, m_volume->GetPos());
     }
 }

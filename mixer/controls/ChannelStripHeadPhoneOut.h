@@ -57,9 +57,6 @@ protected:
 private:
     static constexpr int kMinKindPixelSize = 7;
     void FitKindLabel();
-    void OnMuteClicked();
-    // The level of a fader position, as when the fader moves.
-    void ShowLevel(int faderPosition);
 
     quint32 m_ownBlockId = 0;
     QString m_kindText = QStringLiteral("CH ID");

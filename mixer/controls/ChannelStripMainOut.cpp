@@ -30,7 +30,7 @@ CChannelStripMainOut::CChannelStripMainOut(QWidget* parent) : CMixerElement(kBac
     m_readout = new CMatrixStatic(this, kReadoutId);
     m_readout->move(DuToPxX(7), DuToPxY(214));
 
-    connect(m_mute, &QPushButton::clicked, this, [this] { OnMuteClicked(); });
+    connect(m_mute, &QPushButton::clicked, this, [this] { OnToggleMute(m_muteWord, BlockId()); });
 }
 
 void CChannelStripMainOut::OnInitDialog()
@@ -75,9 +75,7 @@ void CChannelStripMainOut::SetBalance(double value, int)
 
 void CChannelStripMainOut::SetMute(int state, int)
 {
-    UpdateData(false);
-    m_mute->SetCheck(state & 0xFF);
-    UpdateData(true);
+    ShowMuteState(m_mute, state);
 }
 
 void CChannelStripMainOut::SetMeterLevels(int left, int right)
@@ -99,22 +97,6 @@ QString CChannelStripMainOut::GetConnectionName() const
     return m_connectionName;
 }
 
-void CChannelStripMainOut::ShowLevel(int faderPosition)
-{
-    const int level = scaling::LevelFromFaderPos(faderPosition);
-    m_readout->SetText(QString::fromStdString(scaling::FormatLevelDb(scaling::ReadoutFromLevel(level))));
-}
-
-void CChannelStripMainOut::OnMuteClicked()
-{
-    const int before = m_muteWord;
-    UpdateData(true);
-    if (before == 0)
-        m_muteWord = -1;
-    UpdateData(false);
-    PostToParent(this, UM_MUTE, BlockId(), 0, before);
-}
-
 void CChannelStripMainOut::customEvent(QEvent* event)
 {
     const CWindowMessage* message = CWindowMessage::From(event);
@@ -126,7 +108,7 @@ void CChannelStripMainOut::customEvent(QEvent* event)
     const int position = int(message->LParam());
     if (message->Code() == UM_SLIDER_MOVED && id == kVolumeId) {
         PostToParent(this, UM_VOLUME, BlockId(), 0, scaling::LevelFromFaderPos(position));
-        ShowLevel(position);
+        ShowLevelDb(m_readout, position);
         // The balance follows every volume change, without the dead zone.
         PostToParent(this, UM_BALANCE, BlockId(), 0,
                      scaling::BalanceToDevice(m_balance->GetPos(), false));
@@ -135,6 +117,6 @@ void CChannelStripMainOut::customEvent(QEvent* event)
         PostToParent(this, UM_BALANCE, BlockId(), 0, scaling::BalanceToDevice(position, true));
         m_readout->SetText(QString::asprintf("Bal %6d", shown));
     } else if (message->Code() == UM_SLIDER_RELEASED && id == kBalanceId) {
-        ShowLevel(m_volume->GetPos());
+        ShowLevelDb(m_readout, m_volume->GetPos());
     }
 }

@@ -57,9 +57,6 @@ protected:
     void customEvent(QEvent* event) override;
 
 private:
-    void OnMuteClicked();
-    // The level of a fader position, as when the fader moves.
-    void ShowLevel(int faderPosition);
 
     int m_muteWord = -1;
     QString m_kindText = QStringLiteral("CH ID");

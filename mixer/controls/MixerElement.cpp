@@ -1,6 +1,9 @@
 #include "mixer/controls/MixerElement.h"
 
 #include "mixer/controls/BitmapPushButton.h"
+#include "mixer/controls/MatrixStatic.h"
+#include "mixer/controls/MixerMessages.h"
+#include "mixer/controls/ValueScaling.h"
 
 #include "ui/ControlId.h"
 #include "ui/DialogUnits.h"
@@ -87,6 +90,29 @@ void CMixerElement::ExchangeText(bool fromControls, QLabel* label, QString& text
         text = label->text();
     else
         label->setText(text);
+}
+
+void CMixerElement::ShowLevelDb(CMatrixStatic* readout, int faderPosition)
+{
+    const int level = scaling::LevelFromFaderPos(faderPosition);
+    readout->SetText(QString::fromStdString(scaling::FormatLevelDb(scaling::ReadoutFromLevel(level))));
+}
+
+void CMixerElement::ShowMuteState(CBitmapPushButton* button, int state)
+{
+    UpdateData(false);
+    button->SetCheck(state & 0xFF);
+    UpdateData(true);
+}
+
+void CMixerElement::OnToggleMute(int& muteWord, quint8 blockId)
+{
+    const int before = muteWord;
+    UpdateData(true);
+    if (before == 0)
+        muteWord = -1;
+    UpdateData(false);
+    PostToParent(this, UM_MUTE, blockId, 0, before);
 }
 
 void CMixerElement::SetVolume(double, int) {}

@@ -10,6 +10,7 @@
 #include <QWidget>
 
 class CBitmapPushButton;
+class CMatrixStatic;
 class QLabel;
 
 class CMixerElement : public QWidget {
@@ -79,6 +80,14 @@ protected:
     // A check value: 0, 1 or 2; any other word shows unchecked.
     static void ExchangeCheck(bool fromControls, CBitmapPushButton* button, int& word);
     static void ExchangeText(bool fromControls, QLabel* label, QString& text);
+
+    // The output strips' shared parts. A fader position's level on a read-out, with its unit.
+    static void ShowLevelDb(CMatrixStatic* readout, int faderPosition);
+    // The device's mute state on the toggling button, and the bound word after it.
+    void ShowMuteState(CBitmapPushButton* button, int state);
+    // A click on the toggling mute button: a lit button goes dark; posts
+    // UM_MUTE with the word from before the click.
+    void OnToggleMute(int& muteWord, quint8 blockId);
 
     void paintEvent(QPaintEvent* event) override;
 
