@@ -37,20 +37,11 @@ void CChannelStripMainOut::OnInitDialog()
 {
     CMixerElement::OnInitDialog();
     m_mute->SetImages(true, 182, 50, 14);
-    m_volume->SetTrack(141, 0, true, 0xFFFFFF);
-    m_volume->SetThumb(139);
-    m_volume->SetVertical(true);
-    m_volume->SetRange(0, scaling::kFaderMax);
-    m_balance->SetTrack(153, 0, true, 0xFFFFFF);
-    m_balance->SetThumb(150);
-    m_balance->SetVertical(false);
-    m_balance->SetRange(scaling::kPanMin, scaling::kPanMax);
+    SkinFader(m_volume);
+    SkinPan(m_balance, 153);
     m_balance->SetPos(0);
-    for (CLevelMeter* meter : {m_meterLeft, m_meterRight}) {
-        meter->SetTrack(143, 142, false);
-        meter->SetVertical(true);
-        meter->SetRange(0, scaling::kMeterMax);
-    }
+    for (CLevelMeter* meter : {m_meterLeft, m_meterRight})
+        SkinMeter(meter);
     m_readout->Setup(kReadoutColumns, QStringLiteral("0.0 dB"));
     m_kindLabel->setFont(LabelFont());
 }

@@ -85,23 +85,12 @@ void CChannelStripStereoIn::OnInitDialog()
     m_muteLeft->SetImages(true, 149, 30, 16);
     m_muteRight->SetImages(true, 149, 30, 16);
 
-    for (CBitmapSlider* pan : {m_panLeft, m_panRight}) {
-        pan->SetTrack(152, 0, true, 0xFFFFFF);
-        pan->SetThumb(150);
-        pan->SetRange(scaling::kPanMin, scaling::kPanMax);
-        pan->SetVertical(false);
-    }
-    for (CBitmapSlider* fader : {m_volumeLeft, m_volumeRight}) {
-        fader->SetTrack(141, 0, true, 0xFFFFFF);
-        fader->SetThumb(139);
-        fader->SetVertical(true);
-        fader->SetRange(0, scaling::kFaderMax);
-    }
-    for (CLevelMeter* meter : {m_meterLeft, m_meterRight}) {
-        meter->SetTrack(143, 142, false);
-        meter->SetVertical(true);
-        meter->SetRange(0, scaling::kMeterMax);
-    }
+    for (CBitmapSlider* pan : {m_panLeft, m_panRight})
+        SkinPan(pan, 152);
+    for (CBitmapSlider* fader : {m_volumeLeft, m_volumeRight})
+        SkinFader(fader);
+    for (CLevelMeter* meter : {m_meterLeft, m_meterRight})
+        SkinMeter(meter);
 
     m_readoutLeft->Setup(5, QStringLiteral("0.0"));
     m_readoutRight->Setup(5, QStringLiteral("0.0"));

@@ -24,10 +24,7 @@ CCrossFaderStrip::CCrossFaderStrip(QWidget* parent) : CMixerElement(kBackgroundI
 void CCrossFaderStrip::OnInitDialog()
 {
     CMixerElement::OnInitDialog();
-    m_slider->SetTrack(136, 0, true, 0xFFFFFF);
-    m_slider->SetThumb(150);
-    m_slider->SetVertical(false);
-    m_slider->SetRange(scaling::kPanMin, scaling::kPanMax);
+    SkinPan(m_slider, 136);
     m_readout->Setup(kReadoutColumns, QStringLiteral("0"));
     m_titleLabel->setFont(LabelFont());
     // Posted once the build has run, so that it carries the block id the

@@ -1,6 +1,8 @@
 #include "mixer/controls/MixerElement.h"
 
 #include "mixer/controls/BitmapPushButton.h"
+#include "mixer/controls/BitmapSlider.h"
+#include "mixer/controls/LevelMeter.h"
 #include "mixer/controls/MatrixStatic.h"
 #include "mixer/controls/MixerMessages.h"
 #include "mixer/controls/ValueScaling.h"
@@ -90,6 +92,29 @@ void CMixerElement::ExchangeText(bool fromControls, QLabel* label, QString& text
         text = label->text();
     else
         label->setText(text);
+}
+
+void CMixerElement::SkinFader(CBitmapSlider* fader)
+{
+    fader->SetTrack(141, 0, true, 0xFFFFFF);
+    fader->SetThumb(139);
+    fader->SetVertical(true);
+    fader->SetRange(0, scaling::kFaderMax);
+}
+
+void CMixerElement::SkinPan(CBitmapSlider* slider, int trackId)
+{
+    slider->SetTrack(trackId, 0, true, 0xFFFFFF);
+    slider->SetThumb(150);
+    slider->SetVertical(false);
+    slider->SetRange(scaling::kPanMin, scaling::kPanMax);
+}
+
+void CMixerElement::SkinMeter(CLevelMeter* meter)
+{
+    meter->SetTrack(143, 142, false);
+    meter->SetVertical(true);
+    meter->SetRange(0, scaling::kMeterMax);
 }
 
 void CMixerElement::ShowLevelDb(CMatrixStatic* readout, int faderPosition)

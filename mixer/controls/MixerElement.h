@@ -10,6 +10,8 @@
 #include <QWidget>
 
 class CBitmapPushButton;
+class CBitmapSlider;
+class CLevelMeter;
 class CMatrixStatic;
 class QLabel;
 
@@ -80,6 +82,13 @@ protected:
     // A check value: 0, 1 or 2; any other word shows unchecked.
     static void ExchangeCheck(bool fromControls, CBitmapPushButton* button, int& word);
     static void ExchangeText(bool fromControls, QLabel* label, QString& text);
+
+    // Skins of the strips' sliders: a channel fader (0..63), a horizontal
+    // pan, balance or crossfade slider (-127..127) on the given track, and a
+    // level meter (0..100).
+    static void SkinFader(CBitmapSlider* fader);
+    static void SkinPan(CBitmapSlider* slider, int trackId);
+    static void SkinMeter(CLevelMeter* meter);
 
     // The output strips' shared parts. A fader position's level on a read-out, with its unit.
     static void ShowLevelDb(CMatrixStatic* readout, int faderPosition);
