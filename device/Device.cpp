@@ -1,5 +1,7 @@
 #include "device/Device.h"
 
+#include "device/DriverRefresh.h"
+
 #include <algorithm>
 #include <cctype>
 
@@ -31,12 +33,8 @@ Status Device::openMixerDevice() {
     if (!fw_) return QEL_E_FAILED;
     CDrv& drv = context_.drv();
     // The identifier of the first driver device whose serial-number text is
-    // the look-up name. A control handle of a driver that went away and came
-    // back answers nothing any more: it is opened again.
-    if (drv.openDriver(props_.interfaceGuid) == QEL_OK && drv.refreshDeviceProperties() != QEL_OK) {
-        drv.closeDriver();
-        if (drv.openDriver(props_.interfaceGuid) == QEL_OK) drv.refreshDeviceProperties();
-    }
+    // the look-up name.
+    openAndRefresh(drv, props_.interfaceGuid);
     std::uint32_t id = 0;
     bool found = false;
     for (const auto& p : drv.deviceProperties())

@@ -1,5 +1,7 @@
 // The USB branches of the Device adapter.
 #include <algorithm>
+
+#include "device/DriverRefresh.h"
 #include <cstring>
 
 #include "device/Device.h"
@@ -13,15 +15,8 @@ std::uint32_t usbSyncCode(std::uint32_t index) { return index >= 1 && index <= 4
 
 Status Device::openUsb() {
     CUsbDriver& drv = context_.usbDrv();
-    Status opened = drv.openDriver(props_.interfaceGuid);
-    Status listed = drv.refreshDeviceProperties();
-    // A control handle of a driver that went away and came back answers
-    // nothing any more: it is opened again.
-    if (opened == QEL_OK && listed != QEL_OK && listed != QEL_E_NO_DEVICES) {
-        drv.closeDriver();
-        opened = drv.openDriver(props_.interfaceGuid);
-        listed = drv.refreshDeviceProperties();
-    }
+    Status opened = QEL_OK;
+    const Status listed = openAndRefresh(drv, props_.interfaceGuid, &opened);
     // A driver that lists no device is a failure even when it opened.
     if (listed != QEL_OK)
         return opened != QEL_OK ? opened : listed;

@@ -1,5 +1,7 @@
 #include "mixer/app/DeviceList.h"
 
+#include "device/DriverRefresh.h"
+
 #include "device/AvcFrames.h"
 #include "mixer/app/DeviceConfig.h"
 
@@ -11,19 +13,6 @@ std::optional<os::Guid> readGuid(const XmlDocument& doc, const char* xpath) {
     const XmlNode attr = doc.selectSingleNode(xpath);
     if (attr.isNull()) return std::nullopt;
     return os::Guid::parse(attr.text());
-}
-
-// Reads a driver's device list. The control handle of a driver that went away
-// and came back answers nothing any more: it is opened again for a second try.
-template <class Driver>
-Status refreshDevices(Driver& drv, const os::Guid& guid) {
-    const Status opened = drv.openDriver(guid);
-    Status listed = drv.refreshDeviceProperties();
-    if (opened == QEL_OK && listed != QEL_OK && listed != QEL_E_NO_DEVICES) {
-        drv.closeDriver();
-        if (drv.openDriver(guid) == QEL_OK) listed = drv.refreshDeviceProperties();
-    }
-    return listed;
 }
 }  // namespace
 
@@ -86,7 +75,7 @@ void CDeviceList::fillUsb() {
 std::uint32_t CDeviceList::AddArrivedDevice() {
     if (fireWireGuid_) {
         CDrv& drv = context_.drv();
-        if (refreshDevices(drv, *fireWireGuid_) == QEL_OK) {
+        if (openAndRefresh(drv, *fireWireGuid_) == QEL_OK) {
             const std::vector<QEL_DEVICE_PROPERTIES> records = drv.deviceProperties();
             // Every device is looked at: a listed or undescribed one does not
             // hide the devices behind it.
@@ -104,7 +93,7 @@ std::uint32_t CDeviceList::AddArrivedDevice() {
     }
     if (usbGuid_) {
         CUsbDriver& drv = context_.usbDrv();
-        if (refreshDevices(drv, *usbGuid_) != QEL_OK || drv.deviceProperties().empty()) return 0;
+        if (openAndRefresh(drv, *usbGuid_) != QEL_OK || drv.deviceProperties().empty()) return 0;
         DEVICE_PROPS props = DEVICE_PROPS::fromUsb(drv.deviceProperties().front(), *usbGuid_, context_.platform());
         if (isListed(props) || !hasConfig(props)) return 0;
         Status status = QEL_OK;
