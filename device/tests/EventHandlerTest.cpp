@@ -50,6 +50,13 @@ protected:
 
     MessageBoxRecorder boxes;
     RecordingWindow w1, w2, w3;
+    // Commands registered with the device's AV/C thread. They are the
+    // fixture's, not the tests': the thread may still be matching a response
+    // to one of them when a test body ends, and it stops only when the
+    // fixture closes the device.
+    AVCSUFeatureBlockNotifyCMD block4{4};
+    AVCSUFeatureBlockNotifyCMD unknownBlock{99};  // the firmware has no block 99
+    AVCVendorSpecCMD message{7, 1}, sameCode{7, 1};
     CQelDevice device;
 };
 
@@ -142,7 +149,6 @@ TEST_F(EventTest, FailedStartRegistersNothing) {
 
 TEST_F(EventTest, KnobTurnPostsTheNewValueAndArmsTheBlockAgain) {
     open();
-    AVCSUFeatureBlockNotifyCMD block4(4);
     ASSERT_TRUE(device.registerForAVCEvents(&block4, &w1, 0x8005));
     EXPECT_TRUE(device.avcEventsStarted());
     EXPECT_EQ(armed(), 1u);
@@ -184,7 +190,6 @@ TEST_F(EventTest, DigitalInputsAndDeviceMessagesArriveTogether) {
 
 TEST_F(EventTest, ResponseForAnUnwatchedBlockIsIgnoredAndTheThreadKeepsWaiting) {
     open();
-    AVCSUFeatureBlockNotifyCMD block4(4);
     ASSERT_TRUE(device.registerForAVCEvents(&block4, &w1, 0x8005));
     ASSERT_EQ(rig->injectNotifyResponse(1, {0x0D, 0x08, 0xB8, 0x81, 0x03, 0x10, 0x02, 0x00, 0x02, 0x02, 0x12, 0x34}), 1u);
     rig->withFwDevice(1, [&](sim::FwDeviceModel& m) { firmware(m).knob(4, 0, -2.0); });
@@ -197,7 +202,6 @@ TEST_F(EventTest, ResponseForAnUnwatchedBlockIsIgnoredAndTheThreadKeepsWaiting) 
 
 TEST_F(EventTest, ShortResponseCancelsTheNotifiesAndEndsTheThread) {
     open();
-    AVCSUFeatureBlockNotifyCMD block4(4);
     ASSERT_TRUE(device.registerForAVCEvents(&block4, &w1, 0x8005));
     trace();
     rig->injectNotifyResponse(1, {0x0D, 0x08, 0xB8, 0x81, 0x04, 0x10});
@@ -218,7 +222,6 @@ TEST_F(EventTest, ShortResponseCancelsTheNotifiesAndEndsTheThread) {
 
 TEST_F(EventTest, FailedFetchShowsTheStatusAndEndsTheThread) {
     open();
-    AVCSUFeatureBlockNotifyCMD block4(4);
     ASSERT_TRUE(device.registerForAVCEvents(&block4, &w1, 0x8005));
     rig->failNext(QEL_REQ_GET_NOTIFY_RESPONSE, 1, 31);
     rig->withFwDevice(1, [&](sim::FwDeviceModel& m) { firmware(m).knob(4, 0, -3.0); });
@@ -229,7 +232,6 @@ TEST_F(EventTest, FailedFetchShowsTheStatusAndEndsTheThread) {
 
 TEST_F(EventTest, UnregisteringRemovesTheFirstCommandWithThatCodeSilently) {
     open();
-    AVCVendorSpecCMD message(7, 1), sameCode(7, 1);
     ASSERT_TRUE(device.registerForAVCEvents(&message, &w1, QEL_MSG_DEVICE_MESSAGE));
     ASSERT_TRUE(device.registerForAVCEvents(&sameCode, &w2, QEL_MSG_DEVICE_MESSAGE));
     EXPECT_TRUE(device.unregisterAVCEvents(&sameCode));  // same code: the first one goes
@@ -243,14 +245,12 @@ TEST_F(EventTest, UnregisteringRemovesTheFirstCommandWithThatCodeSilently) {
 
 TEST_F(EventTest, RegistrationWithoutInterimStaysButReportsFalse) {
     open();
-    AVCSUFeatureBlockNotifyCMD unknown(99);  // the firmware has no block 99
-    EXPECT_FALSE(device.registerForAVCEvents(&unknown, &w1, 0x8005));
+    EXPECT_FALSE(device.registerForAVCEvents(&unknownBlock, &w1, 0x8005));
     EXPECT_EQ(device.avcEventHandler()->registrations().size(), 1u);
 }
 
 TEST_F(EventTest, ClosingCancelsTheNotifiesAndForgetsTheRegistrations) {
     open();
-    AVCSUFeatureBlockNotifyCMD block4(4);
     ASSERT_TRUE(device.registerForAVCEvents(&block4, &w1, 0x8005));
     trace();
     device.closeDevice();
@@ -285,7 +285,6 @@ TEST_F(EventTest, StressRegisterAndCloseWhileTheRigFires) {
     });
     constexpr int kRounds = 25;
     int registered = 0;
-    AVCSUFeatureBlockNotifyCMD block4(4);
     for (int round = 0; round < kRounds; ++round) {
         open();
         if (device.registerForDriverEvents(0, &w1, kMsg)) ++registered;

@@ -369,10 +369,10 @@ TEST_F(Usb, OverlongBroadcastNamesAreComparedWhole) {
 }
 
 TEST_F(Usb, NotificatorRegistrations) {
+    CountingHandler h;  // outlives the notificator's thread
     CPnPNotificator n(os);
     EXPECT_TRUE(n.stopNotificator());  // never ran
     EXPECT_FALSE(n.registerInterface(usb()));
-    CountingHandler h;
     ASSERT_TRUE(n.startNotificator(&h));
     EXPECT_FALSE(n.startNotificator(&h));
     ASSERT_TRUE(n.registerInterface(usb()));

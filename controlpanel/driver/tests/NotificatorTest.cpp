@@ -59,8 +59,10 @@ constexpr std::uint32_t kMessage = 0x8001;
 
 class Notificator : public CplFixture {
 protected:
-    CQel1394Notificator notificator{os, controlPanelDriverGuid()};
+    // The target outlives the notificator, whose worker may still post to it
+    // until the notificator's destructor has stopped it.
     RecordingTarget target;
+    CQel1394Notificator notificator{os, controlPanelDriverGuid()};
 };
 
 TEST_F(Notificator, StartRegistersAnEventOnItsOwnHandle) {
