@@ -202,12 +202,9 @@ void CBitmapPushButton::mouseReleaseEvent(QMouseEvent* event)
 
 void CBitmapPushButton::mouseDoubleClickEvent(QMouseEvent* event)
 {
-    // A double click is a second press, as on the platform without double-click style.
-    if (!m_imagesLoaded) {
-        QPushButton::mouseDoubleClickEvent(event);
-        return;
-    }
-    mousePressEvent(event);
+    // The press and release before it made the click; the second press and
+    // its release do nothing, so a double click is one click.
+    event->accept();
 }
 
 void CBitmapPushButton::keyPressEvent(QKeyEvent* event)

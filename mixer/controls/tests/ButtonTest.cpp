@@ -1,3 +1,4 @@
+#include "ElementHarness.h"
 #include "mixer/controls/BitmapPushButton.h"
 #include "mixer/controls/BitmapStatusDisplay.h"
 #include "ui/ControlId.h"
@@ -133,6 +134,27 @@ private slots:
         QCOMPARE(b->GetCheck(), 0u);
         QVERIFY(!b->IsTracking());
         QCOMPARE(b->GetState() & CBitmapPushButton::StatePushed, 0u);
+    }
+
+    void doubleClickIsOneClick()
+    {
+        QWidget parent;
+        CBitmapPushButton* check = MakeButton(&parent, Style::AutoCheckBox);
+        CBitmapPushButton* push = MakeButton(&parent, Style::PushButton, 155, 28, 14);
+        auto* plain = new CBitmapPushButton(&parent, 1062, Style::PushButton);
+        plain->resize(60, 24);
+        for (CBitmapPushButton* b : {check, push, plain}) {
+            QSignalSpy clicked(b, &QAbstractButton::clicked);
+            DoubleClickButton(b);
+            QCOMPARE(clicked.count(), 1);
+            QVERIFY(!b->IsTracking());
+            QCOMPARE(b->GetState() & CBitmapPushButton::StatePushed, 0u);
+            QVERIFY(!b->isDown());
+            // The next single click still counts.
+            ClickButton(b);
+            QCOMPARE(clicked.count(), 2);
+        }
+        QCOMPARE(check->GetCheck(), 0u);
     }
 
     void setCheckEndsTracking()

@@ -242,6 +242,20 @@ private slots:
         QCOMPARE(s->CurrentRate(), 88200u);
     }
 
+    void rateArrowDoubleClickStepsOnce()
+    {
+        Rig rig;
+        rig.Rates();
+        CControlSection* s = rig.section;
+        DoubleClickButton(s->RateUp());
+        QCOMPARE(s->SelectedRate(), 88200u);
+        DoubleClickButton(s->RateDown());
+        QCOMPARE(s->SelectedRate(), 48000u);
+        DoubleClickButton(s->RateDown());
+        QCOMPARE(s->SelectedRate(), 44100u);
+        QVERIFY(rig.Log().isEmpty());
+    }
+
     void stepsStopAtTheEndsAndBackAtTheCurrentRate()
     {
         Rig rig;

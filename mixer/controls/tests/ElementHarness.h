@@ -30,6 +30,16 @@ inline void ClickButton(QWidget* button)
     QTest::mouseClick(button, Qt::LeftButton, {}, button->rect().center());
 }
 
+// What a widget receives from a fast double click: press, release, the
+// double-click press, release.
+inline void DoubleClickButton(QWidget* button)
+{
+    const QPoint at = button->rect().center();
+    QTest::mouseClick(button, Qt::LeftButton, {}, at);
+    QTest::mouseDClick(button, Qt::LeftButton, {}, at);
+    QTest::mouseRelease(button, Qt::LeftButton, {}, at);
+}
+
 inline bool Lit(const CBitmapPushButton* button)
 {
     return button->GetCheck() & CBitmapPushButton::StateChecked;

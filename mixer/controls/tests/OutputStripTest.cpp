@@ -138,6 +138,22 @@ private slots:
         QCOMPARE(log[2].lParam, qintptr(-1));
     }
 
+    void muteDoubleClickIsOneClick()
+    {
+        MainRig rig;
+        DoubleClickButton(rig.strip->Mute());
+        QVERIFY(Lit(rig.strip->Mute()));
+        QCOMPARE(rig.strip->MuteWord(), 0);
+        PhonesRig phones;
+        DoubleClickButton(phones.strip->Mute());
+        QVERIFY(Lit(phones.strip->Mute()));
+        for (auto log : {rig.Log(), phones.Log()}) {
+            QCOMPARE(log.size(), 1);
+            QCOMPARE(log[0].code, UM_MUTE);
+            QCOMPARE(log[0].lParam, qintptr(-1));
+        }
+    }
+
     void mainOutTakesDeviceValuesOnAnyChannel()
     {
         MainRig rig;
