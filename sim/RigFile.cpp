@@ -11,6 +11,7 @@
 #include <map>
 #include <set>
 
+#include "os/NumberText.h"
 #include "sim/Requests.h"
 
 namespace qel::sim {
@@ -80,12 +81,7 @@ std::optional<double> parseNumber(std::string_view w) {
     if (w.empty() || w.size() > 32) return std::nullopt;
     for (const char c : w)
         if (!((c >= '0' && c <= '9') || c == '.' || c == '-' || c == '+' || c == 'e' || c == 'E')) return std::nullopt;
-    const std::string s(w);
-    char* end = nullptr;
-    errno = 0;
-    const double v = std::strtod(s.c_str(), &end);
-    if (end != s.c_str() + s.size() || errno == ERANGE || !std::isfinite(v)) return std::nullopt;
-    return v;
+    return os::parseNumber(w);
 }
 
 // Reads the words of one line, each read failing with the line's number.

@@ -1,5 +1,7 @@
 #include "mixer/controls/ValueScaling.h"
 
+#include "os/NumberText.h"
+
 #include <cmath>
 #include <cstdio>
 
@@ -45,9 +47,7 @@ namespace {
 
 std::string Format(const char* format, double value)
 {
-    char text[64];
-    std::snprintf(text, sizeof text, format, value);
-    return text;
+    return qel::os::formatC(format, value);
 }
 
 } // namespace

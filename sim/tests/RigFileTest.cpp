@@ -12,6 +12,7 @@
 #include "os/sim/SimOs.h"
 #include "sim/Requests.h"
 #include "sim/RigFile.h"
+#include "os/tests/DecimalCommaLocale.h"
 
 using namespace qel;
 using namespace std::chrono_literals;
@@ -596,4 +597,16 @@ TEST(RigFile, StopEndsAWaitingRunnerAndTheRestDoNotFire) {
     EXPECT_LE(early.fired(), 1u);
     sim::TimelineRunner destroyed(*rig, timeline, std::make_shared<sim::ManualTimelineClock>());
     destroyed.start();  // the destructor stops it
+}
+
+TEST(RigFile, NumbersWithAPointLoadUnderADecimalCommaLocale) {
+    const os::test::DecimalCommaLocale german;
+    if (!german.active()) GTEST_SKIP() << german.kMissing;
+    sim::Timeline timeline;
+    std::string error;
+    auto rig = sim::loadRig("[firewire 1]\nname A\nserial A-1\n[timeline]\nat 1.5s knob 1 1 0 -12.5\n", error, &timeline);
+    ASSERT_NE(rig, nullptr) << error;
+    ASSERT_EQ(timeline.size(), 1u);
+    EXPECT_EQ(timeline.front().at, std::chrono::milliseconds(1500));
+    EXPECT_EQ(timeline.front().number, -12.5);
 }

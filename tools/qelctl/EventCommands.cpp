@@ -19,6 +19,7 @@
 #include "device/EventMessages.h"
 #include "device/QelDevice.h"
 #include "sim/FwFirmware.h"
+#include "os/NumberText.h"
 #include "tools/qelctl/Qelctl.h"
 
 namespace qel::tools {
@@ -101,9 +102,7 @@ public:
                 line += "device-message";
             } else if (const auto* fb = dynamic_cast<const AVCSUFeatureBlockNotifyCMD*>(cmd)) {
                 const auto v = static_cast<std::int16_t>(data.size() >= 2 ? data[0] << 8 | data[1] : 0);
-                char db[32];
-                std::snprintf(db, sizeof db, " (%g dB)", valueToDb(v));
-                line += "feature-block " + std::to_string(fb->functionBlock()) + db;
+                line += "feature-block " + std::to_string(fb->functionBlock()) + os::formatC(" (%g dB)", valueToDb(v));
             }
             line += " data=" + hex(data);
         }
@@ -197,11 +196,7 @@ void addEventCommands(Qelctl& tool) {
                      if (n != 0) std::this_thread::sleep_for(std::chrono::milliseconds(interval));
                      if (!d->readHsciMeters(meters)) return usage("meter read failed");
                      std::string line = "meters";
-                     char buf[32];
-                     for (const double v : meters) {
-                         std::snprintf(buf, sizeof buf, " %.1f", v);
-                         line += buf;
-                     }
+                     for (const double v : meters) line += os::formatC(" %.1f", v);
                      out << line << "\n";
                  }
                  return std::nullopt;

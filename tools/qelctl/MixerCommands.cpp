@@ -10,6 +10,7 @@
 
 #include "device/Device.h"
 #include "sim/FwFirmware.h"
+#include "os/NumberText.h"
 #include "tools/qelctl/Qelctl.h"
 
 namespace qel::tools {
@@ -32,9 +33,7 @@ std::optional<std::uint8_t> parseByte(const std::string& text) {
 }
 
 std::string number(double v) {
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%g", v);
-    return buf;
+    return os::formatC("%g", v);
 }
 
 const char* kSyncNames[] = {"Device", "Coax SPDIF", "Optical SPDIF", "Word Clock", "PC"};

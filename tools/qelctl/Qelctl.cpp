@@ -1,5 +1,7 @@
 #include "tools/qelctl/Qelctl.h"
 
+#include "os/NumberText.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -52,12 +54,7 @@ std::optional<std::uint32_t> parseU32(const std::string& text) {
 }
 
 std::optional<double> parseDouble(const std::string& text) {
-    if (text.empty()) return std::nullopt;
-    errno = 0;
-    char* end = nullptr;
-    const double v = std::strtod(text.c_str(), &end);
-    if (errno != 0 || end == nullptr || *end != '\0' || v != v) return std::nullopt;
-    return v;
+    return os::parseNumber(text);
 }
 
 Qelctl::Qelctl(std::unique_ptr<sim::Rig> rig) : Qelctl(std::make_unique<sim::CPlatformHost>(std::move(rig))) {}

@@ -6,6 +6,7 @@
 
 #include "device/Device.h"
 #include "sim/UsbDevice.h"
+#include "os/NumberText.h"
 #include "tools/qelctl/Qelctl.h"
 
 namespace qel::tools {
@@ -63,11 +64,7 @@ void addUsbCommands(Qelctl& tool) {
         std::vector<double> levels;
         if (auto e = failed(d->readLevels(*n, levels))) return e;
         out << "levels";
-        char buf[32];
-        for (const double v : levels) {
-            std::snprintf(buf, sizeof buf, " %.1f", v);
-            out << buf;
-        }
+        for (const double v : levels) out << os::formatC(" %.1f", v);
         out << "\n";
         return std::nullopt;
     });

@@ -1,4 +1,5 @@
 #include "mixer/controls/ValueScaling.h"
+#include "os/tests/DecimalCommaLocale.h"
 
 #include <gtest/gtest.h>
 
@@ -80,4 +81,14 @@ TEST(ValueScaling, PanCrossfadeAndMeters)
     EXPECT_EQ(MeterPosFromReading(37.5), 62);
     EXPECT_EQ(MeterPosFromReading(150), 0);
     EXPECT_EQ(MeterPosFromReading(-5), 100);
+}
+
+TEST(ValueScaling, ReadoutsUseAPointUnderADecimalCommaLocale)
+{
+    const qel::os::test::DecimalCommaLocale german;
+    if (!german.active()) GTEST_SKIP() << german.kMissing;
+    EXPECT_EQ(FormatLevel(-20.0), "-20.0");
+    EXPECT_EQ(FormatLevel(-6.5), "-6.5");
+    EXPECT_EQ(FormatLevelDb(-12.0), "-12.0 dB");
+    EXPECT_EQ(FormatLevelDb(ReadoutFromLevel(0)), " 0.0 dB");
 }

@@ -1,6 +1,7 @@
 // qelctl's meter and event commands with their rig injections, as scripts.
 #include "tools/qelctl/Qelctl.h"
 #include "tools/qelctl/tests/RunQelctl.h"
+#include "os/tests/DecimalCommaLocale.h"
 
 #include <gtest/gtest.h>
 
@@ -74,4 +75,16 @@ TEST(EventCommands, ShortNotifyResponseShowsTheMessageBox) {
                   "message-box: GetNotifyResponse failed, command length to short expected 7 receved 5\\n"});
     EXPECT_EQ(run({"-"}, "sim notify-response 1 0d08b88104\n").code, 1);  // nobody waits
     EXPECT_EQ(run({"-"}, "watch 1 --bogus 1\n").code, 1);
+}
+
+TEST(EventCommands, MeterAndEventNumbersUseAPointUnderADecimalCommaLocale) {
+    const qel::os::test::DecimalCommaLocale german;
+    if (!german.active()) GTEST_SKIP() << german.kMissing;
+    Result r = run({"-"}, "sim signal 1 0 constant 50\nsim signal 1 1 constant 12.5\nmeters 1 --count 1 --interval 0\n"
+                          "watch 1 --seconds 0 --block 4\nsim knob 1 4 0 -6.5\nwatch 1 --seconds 10 --count 1\n");
+    ASSERT_EQ(r.code, 0) << r.err;
+    const auto meters = linesWith(r.out, "meters");
+    ASSERT_EQ(meters.size(), 1u);
+    EXPECT_EQ(meters[0].rfind("meters 50.0 12.5 0.0 ", 0), 0u) << meters[0];
+    EXPECT_EQ(linesWith(r.out, "0x8005"), std::vector<std::string>{"0x8005 feature-block 4 (-6.5 dB) data=f980"});
 }

@@ -1,6 +1,7 @@
 // qelctl's mixer commands and firmware injections, as scripts in one session.
 #include "tools/qelctl/Qelctl.h"
 #include "tools/qelctl/tests/RunQelctl.h"
+#include "os/tests/DecimalCommaLocale.h"
 
 #include <gtest/gtest.h>
 
@@ -96,4 +97,17 @@ TEST(MixerCommands, ChannelBeyondTwoFailsWithoutARequest) {
     EXPECT_EQ(r.code, 1);
     EXPECT_EQ(r.err, "qelctl: volume: 0xE0000001 QEL_E_FAILED\n");
     EXPECT_TRUE(linesWith(r.out, "AVC_TRANSACTION").empty());
+}
+
+TEST(MixerCommands, NumbersReadAndPrintWithAPointUnderADecimalCommaLocale) {
+    const qel::os::test::DecimalCommaLocale german;
+    if (!german.active()) GTEST_SKIP() << german.kMissing;
+    Result r = run({"volume", "1", "3", "1", "-6.5"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out, "volume 3 1 -6.5\n");
+    r = run({"-"}, "sim knob 1 2 0 -12.5\nvolume 1 2 0\nbalance 1 2 0 -1.5\nbalance 1 2 0\n");
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out, "volume 2 0 -12.5\nbalance 2 0 -1.5\nbalance 2 0 -1\n");
+    // A comma is not this tool's decimal point, whatever the locale says.
+    EXPECT_NE(run({"volume", "1", "3", "1", "-6,5"}).code, 0);
 }

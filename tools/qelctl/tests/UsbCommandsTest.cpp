@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "tools/qelctl/Qelctl.h"
+#include "os/tests/DecimalCommaLocale.h"
 
 using qel::tools::Qelctl;
 
@@ -78,4 +79,12 @@ TEST(UsbCommands, MessagesInputsAndDescriptors) {
     const Result bad = run("sim usb-descriptor 16 9\ndescriptor 16 device\n");
     EXPECT_EQ(bad.code, 1);
     EXPECT_NE(bad.err.find("QEL_E_BAD_LENGTH"), std::string::npos) << bad.err;
+}
+
+TEST(UsbCommands, LevelsUseAPointUnderADecimalCommaLocale) {
+    const qel::os::test::DecimalCommaLocale german;
+    if (!german.active()) GTEST_SKIP() << german.kMissing;
+    const Result r = run("levels 16 8\n");
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out, "levels 50.0 25.0 12.5 6.3 0.0 0.0 100.0 100.0\n");
 }
