@@ -18,7 +18,9 @@
 #include <QWidget>
 
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -196,6 +198,10 @@ private:
     // Mute helpers of the input strips' mute and solo logic.
     std::uint32_t SetMuteOnDevice(std::uint8_t block, std::uint8_t channel, bool muted);
     void QueueMute(std::uint8_t block, std::uint8_t channel, bool muted, int pauseMs);
+    // Queues a user's mute write behind the paced steps; until it ran, the
+    // output refresh leaves that control as the user set it.
+    void QueueMuteWrite(std::uint8_t block, std::uint8_t channel, int pauseMs, std::function<void()> write);
+    bool MuteWriteQueued(std::uint8_t block, std::uint8_t channel) const;
     void UpdateInputStrips(bool fromControls);
     bool OthersSoloed(std::size_t side) const;
     ChannelState* SideOf(qintptr index);
@@ -275,4 +281,6 @@ private:
     // The device layer's handle on this window; detached before it goes.
     std::unique_ptr<CWindowPort> m_port;
     CPacedQueue m_pacer;
+    // The user's mute writes still in m_pacer, by block << 8 | channel.
+    std::map<unsigned, int> m_queuedMuteWrites;
 };

@@ -117,7 +117,25 @@ void CMixerCtrlContainer::QueueMute(std::uint8_t block, std::uint8_t channel, bo
         SetMuteOnDevice(block, channel, muted);
         return;
     }
-    m_pacer.Enqueue(pauseMs, [this, block, channel, muted] { SetMuteOnDevice(block, channel, muted); });
+    QueueMuteWrite(block, channel, pauseMs, [this, block, channel, muted] { SetMuteOnDevice(block, channel, muted); });
+}
+
+void CMixerCtrlContainer::QueueMuteWrite(std::uint8_t block, std::uint8_t channel, int pauseMs,
+                                         std::function<void()> write)
+{
+    const unsigned key = unsigned(block) << 8 | channel;
+    ++m_queuedMuteWrites[key];
+    m_pacer.Enqueue(pauseMs, [this, key, write = std::move(write)] {
+        const auto it = m_queuedMuteWrites.find(key);
+        if (it != m_queuedMuteWrites.end() && --it->second <= 0)
+            m_queuedMuteWrites.erase(it);
+        write();
+    });
+}
+
+bool CMixerCtrlContainer::MuteWriteQueued(std::uint8_t block, std::uint8_t channel) const
+{
+    return m_queuedMuteWrites.count(unsigned(block) << 8 | channel) != 0;
 }
 
 void CMixerCtrlContainer::UpdateInputStrips(bool fromControls)
@@ -203,7 +221,7 @@ void CMixerCtrlContainer::OnMute(const CWindowMessage& message)
     if (m_pacer.Idle())
         send();
     else
-        m_pacer.Enqueue(0, send);
+        QueueMuteWrite(block, channel, 0, send);
 }
 
 void CMixerCtrlContainer::OnSolo(const CWindowMessage& message)

@@ -230,7 +230,11 @@ void CMixerCtrlContainer::RefreshElementOutput(CMixerElement* element)
         return (usb ? usbDevice->getVolume(block, channel, db) : fw->getVolume(block, channel, db)) == qel::QEL_OK;
     };
     const auto mute = [&](std::uint8_t channel, std::uint8_t& state) {
-        return (usb ? usbDevice->getMute(block, channel, state) : fw->getMute(block, channel, state)) == qel::QEL_OK;
+        const bool read =
+            (usb ? usbDevice->getMute(block, channel, state) : fw->getMute(block, channel, state)) == qel::QEL_OK;
+        // A mute the user set is still on its way to the device: the state
+        // read is the one the click replaced, and the control keeps the click.
+        return read && !MuteWriteQueued(block, channel);
     };
     // Values the device refuses leave the control as it is.
     if (type == QLatin1String("Input") && element->VisibleFlag()) {

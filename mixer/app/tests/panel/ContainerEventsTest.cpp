@@ -334,6 +334,65 @@ private slots:
         QVERIFY(FwChannel(r, 2, 1).mute);
     }
 
+    // Just after the build the paced output refresh has read nothing yet. A
+    // mute clicked then waits behind the reads; the reads of the clicked
+    // side must not bring back the state the click replaced. The other
+    // sides still show what the device holds.
+    void muteClickedBehindAPendingRefreshEndsAsClicked()
+    {
+        PanelRig r;
+        QCOMPARE(r.DeviceAt(PanelRig::k1814)->fireWire()->setMute(2, 1, 1), qel::QEL_OK);
+        CMixerCtrlContainer* c = r.Build(PanelRig::k1814);
+        QVERIFY(c);
+        QVERIFY(!c->Pacer().Idle());
+        CChannelStripStereoIn* second = c->InputStrips().at(1);
+        Click(second->MuteRight());
+        QVERIFY(Lit(second->MuteRight()));
+        c->Pacer().Flush();
+        QVERIFY(FwChannel(r, 2, 2).mute);
+        QVERIFY(Lit(second->MuteRight()));
+        QVERIFY(c->ChannelStates().at(3).mute);
+        QVERIFY(Lit(second->MuteLeft()));
+
+        // The other way round: a muted side unmuted before its read ran.
+        c->RefreshOutputValues();
+        Click(second->MuteRight());
+        QVERIFY(!Lit(second->MuteRight()));
+        c->Pacer().Flush();
+        QVERIFY(!FwChannel(r, 2, 2).mute);
+        QVERIFY(!Lit(second->MuteRight()));
+        // With nothing of the user's waiting, the next refresh reads it again.
+        QCOMPARE(r.DeviceAt(PanelRig::k1814)->fireWire()->setMute(2, 2, 1), qel::QEL_OK);
+        c->RefreshOutputValues();
+        c->Pacer().Flush();
+        QVERIFY(Lit(second->MuteRight()));
+    }
+
+    // A solo clicked behind a pending refresh: the sides it mutes stay lit
+    // and end muted on the device, the soloed side ends unmuted.
+    void soloClickedBehindAPendingRefreshEndsAsShown()
+    {
+        PanelRig r;
+        QCOMPARE(r.DeviceAt(PanelRig::k1814)->fireWire()->setMute(1, 1, 1), qel::QEL_OK);
+        CMixerCtrlContainer* c = r.Build(PanelRig::k1814);
+        QVERIFY(c);
+        QVERIFY(!c->Pacer().Idle());
+        CChannelStripStereoIn* first = c->InputStrips().at(0);
+        Click(first->SoloLeft());
+        c->Pacer().Flush();
+        std::vector<bool> expected(10, true);
+        expected[0] = false;
+        QCOMPARE(MutedSides(r), expected);
+        QVERIFY(Lit(first->SoloLeft()));
+        QVERIFY(!Lit(first->MuteLeft()));
+        for (int i = 0; i < 5; ++i) {
+            CChannelStripStereoIn* strip = c->InputStrips().at(i);
+            QVERIFY(Lit(strip->MuteRight()));
+            if (i > 0)
+                QVERIFY(Lit(strip->MuteLeft()));
+        }
+    }
+
     void soloStepsRunByThemselves()
     {
         PanelRig r;
