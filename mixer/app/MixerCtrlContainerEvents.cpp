@@ -522,6 +522,12 @@ bool CMixerCtrlContainer::ReadLevels()
         return false;
     if (m_device->usb()) {
         const auto channels = static_cast<std::uint32_t>(std::max(0, m_audioChannelCount));
+        // A surface without strips has no levels; the device would refuse
+        // a read of none.
+        if (channels == 0) {
+            m_levels.clear();
+            return true;
+        }
         return m_device->readLevels(std::min(channels, qel::QEL_USB_MAX_LEVEL_CHANNELS), m_levels) == qel::QEL_OK;
     }
     if (qel::CQelDevice* fw = m_device->fireWire())

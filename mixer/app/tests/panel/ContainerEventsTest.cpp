@@ -657,6 +657,31 @@ private slots:
         QCOMPARE(c->ControlSection()->LampMode(), 0);
     }
 
+    // A USB surface with no channel strips has no levels to read: it keeps
+    // its device instead of taking the empty read for a lost device.
+    void usbSurfaceWithoutStripsKeepsItsDevice()
+    {
+        PanelRig r;
+        CMixerCtrlContainer* c = r.BuildFromText(PanelRig::kU410,
+            "<ChannelConfig><CrossFader USB_FU_ID='300'/></ChannelConfig>");
+        QVERIFY(c);
+        QCOMPARE(c->AudioChannelCount(), 0);
+        c->Pacer().Flush();
+        r.rig->takeTrace();
+        for (int i = 0; i < 4; ++i)
+            c->OnMeterTimer();
+        QVERIFY(c->Connected());
+        QVERIFY(c->MeterTimerActive());
+        QVERIFY(!c->ReconnectTimerActive());
+        QVERIFY(c->UsbStateTimerActive());
+        QVERIFY(c->Levels().empty());
+        // Nothing was asked of the device, and it was not reopened.
+        QCOMPARE(CountLines(r.rig->takeTrace(), "QEL_USB_REQ"), 0);
+        // Its crossfader still reaches the device.
+        Send(c, UM_CROSSFADE, Words(300, 0), 40);
+        QVERIFY(CountLines(r.rig->takeTrace(), "QEL_USB_REQ_CONTROL_TRANSFER") > 0);
+    }
+
     void unplugDropsTheMetersAndReplugRestores()
     {
         PanelRig r;
