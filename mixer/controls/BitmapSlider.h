@@ -59,6 +59,8 @@ protected:
     // Stores position clamped to the range and repaints.
     void StorePos(int position);
     void PostToParent(unsigned code) const;
+    // The first track picture (the lit one on a meter); null when none is loaded.
+    const QPixmap& TrackPixmap() const { return m_track; }
 
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;

@@ -2,6 +2,7 @@
 
 #include "mixer/controls/BitmapPushButton.h"
 #include "mixer/controls/BitmapSlider.h"
+#include "mixer/controls/ClipLamp.h"
 #include "mixer/controls/LevelMeter.h"
 #include "mixer/controls/MatrixStatic.h"
 #include "mixer/controls/MixerMessages.h"
@@ -27,6 +28,7 @@ CChannelStripMainOut::CChannelStripMainOut(QWidget* parent) : CMixerElement(kBac
     m_meterLeft->setGeometry(DuRect(29, 69, 7, 123));
     m_meterRight = new CLevelMeter(this, kMeterRightId);
     m_meterRight->setGeometry(DuRect(39, 69, 7, 123));
+    m_clipLamp = new CClipLamp(this);
     m_readout = new CMatrixStatic(this, kReadoutId);
     m_readout->move(DuToPxX(7), DuToPxY(214));
 
@@ -42,6 +44,7 @@ void CChannelStripMainOut::OnInitDialog()
     m_balance->SetPos(0);
     for (CLevelMeter* meter : {m_meterLeft, m_meterRight})
         SkinMeter(meter);
+    PlaceClipLamp(m_clipLamp, m_meterLeft, m_meterRight);
     m_readout->Setup(kReadoutColumns, QStringLiteral("0.0 dB"));
     m_kindLabel->setFont(LabelFont());
 }
@@ -73,6 +76,14 @@ void CChannelStripMainOut::SetMeterLevels(int left, int right)
 {
     m_meterLeft->SetPos(left);
     m_meterRight->SetPos(right);
+    m_clipLamp->Observe(left, right);
+}
+
+void CChannelStripMainOut::SetMeterClock(const MeterClock& clock)
+{
+    m_meterLeft->SetClock(clock);
+    m_meterRight->SetClock(clock);
+    m_clipLamp->SetClock(clock);
 }
 
 void CChannelStripMainOut::DropMeters()

@@ -2,10 +2,12 @@
 // The main stereo output: volume fader, balance with a dead zone of -2..2,
 // two level meters, a level read-out and a mute button that toggles. Reports
 // UM_VOLUME, UM_BALANCE and UM_MUTE with the element's block id.
+#include "mixer/controls/MeterClock.h"
 #include "mixer/controls/MixerElement.h"
 
 class CBitmapPushButton;
 class CBitmapSlider;
+class CClipLamp;
 class CLevelMeter;
 class CMatrixStatic;
 
@@ -49,6 +51,9 @@ public:
     CBitmapSlider* Balance() const { return m_balance; }
     CLevelMeter* MeterLeft() const { return m_meterLeft; }
     CLevelMeter* MeterRight() const { return m_meterRight; }
+    CClipLamp* ClipLamp() const { return m_clipLamp; }
+    // The clock of the peak marks and the clip lamp.
+    void SetMeterClock(const MeterClock& clock);
     CBitmapPushButton* Mute() const { return m_mute; }
     CMatrixStatic* Readout() const { return m_readout; }
 
@@ -64,6 +69,7 @@ private:
     CBitmapSlider* m_volume;
     CLevelMeter* m_meterLeft;
     CLevelMeter* m_meterRight;
+    CClipLamp* m_clipLamp;
     CBitmapSlider* m_balance;
     CBitmapPushButton* m_mute;
     CMatrixStatic* m_readout;

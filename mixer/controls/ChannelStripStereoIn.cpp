@@ -2,6 +2,7 @@
 
 #include "mixer/controls/BitmapPushButton.h"
 #include "mixer/controls/BitmapSlider.h"
+#include "mixer/controls/ClipLamp.h"
 #include "mixer/controls/LevelMeter.h"
 #include "mixer/controls/MatrixStatic.h"
 #include "mixer/controls/MixerMessages.h"
@@ -58,6 +59,7 @@ CChannelStripStereoIn::CChannelStripStereoIn(QWidget* parent) : CMixerElement(kB
     m_meterLeft->setGeometry(DuRect(21, 69, 7, 123));
     m_meterRight = new CLevelMeter(this, kMeterRightId);
     m_meterRight->setGeometry(DuRect(30, 69, 7, 123));
+    m_clipLamp = new CClipLamp(this);
     m_readoutLeft = new CMatrixStatic(this, kReadoutLeftId);
     m_readoutLeft->move(DuToPxX(4), DuToPxY(197));
     m_readoutRight = new CMatrixStatic(this, kReadoutRightId);
@@ -91,6 +93,7 @@ void CChannelStripStereoIn::OnInitDialog()
         SkinFader(fader);
     for (CLevelMeter* meter : {m_meterLeft, m_meterRight})
         SkinMeter(meter);
+    PlaceClipLamp(m_clipLamp, m_meterLeft, m_meterRight);
 
     m_readoutLeft->Setup(5, QStringLiteral("0.0"));
     m_readoutRight->Setup(5, QStringLiteral("0.0"));
@@ -147,6 +150,14 @@ void CChannelStripStereoIn::SetMeterLevels(int left, int right)
 {
     m_meterLeft->SetPos(left);
     m_meterRight->SetPos(right);
+    m_clipLamp->Observe(left, right);
+}
+
+void CChannelStripStereoIn::SetMeterClock(const MeterClock& clock)
+{
+    m_meterLeft->SetClock(clock);
+    m_meterRight->SetClock(clock);
+    m_clipLamp->SetClock(clock);
 }
 
 void CChannelStripStereoIn::DropMeters()
@@ -186,7 +197,7 @@ void CChannelStripStereoIn::ShowChannels(bool show, const QString& text)
     const QList<QWidget*> controls = {m_muteLeft,   m_muteRight,   m_soloLeft,   m_soloRight,
                                       m_link,       m_panLeft,     m_panRight,   m_volumeLeft,
                                       m_volumeRight, m_meterLeft,  m_meterRight, m_readoutLeft,
-                                      m_readoutRight};
+                                      m_readoutRight, m_clipLamp};
     for (QWidget* control : controls)
         control->setVisible(show);
     if (!show) {

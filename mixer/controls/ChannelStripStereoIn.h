@@ -4,12 +4,14 @@
 // connection read-out for a digital input's state. Reports UM_VOLUME, UM_PAN,
 // UM_MUTE and UM_SOLO; the container owns the mute and solo logic and changes
 // the four state words itself.
+#include "mixer/controls/MeterClock.h"
 #include "mixer/controls/MixerElement.h"
 
 #include <QBasicTimer>
 
 class CBitmapPushButton;
 class CBitmapSlider;
+class CClipLamp;
 class CLevelMeter;
 class CMatrixStatic;
 
@@ -89,6 +91,9 @@ public:
     CBitmapSlider* VolumeRight() const { return m_volumeRight; }
     CLevelMeter* MeterLeft() const { return m_meterLeft; }
     CLevelMeter* MeterRight() const { return m_meterRight; }
+    CClipLamp* ClipLamp() const { return m_clipLamp; }
+    // The clock of the peak marks and the clip lamp.
+    void SetMeterClock(const MeterClock& clock);
     CMatrixStatic* ReadoutLeft() const { return m_readoutLeft; }
     CMatrixStatic* ReadoutRight() const { return m_readoutRight; }
     CMatrixStatic* ConnectionReadout() const { return m_connection; }
@@ -125,6 +130,7 @@ private:
     CBitmapSlider* m_volumeRight;
     CLevelMeter* m_meterLeft;
     CLevelMeter* m_meterRight;
+    CClipLamp* m_clipLamp;
     CMatrixStatic* m_readoutLeft;
     CMatrixStatic* m_readoutRight;
     CMatrixStatic* m_connection;

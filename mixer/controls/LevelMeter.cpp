@@ -1,18 +1,51 @@
 #include "mixer/controls/LevelMeter.h"
 
+#include <QElapsedTimer>
+#include <QHelpEvent>
 #include <QKeyEvent>
+#include <QLocale>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QTimerEvent>
+#include <QToolTip>
 
 #include <algorithm>
+#include <cmath>
+#include <limits>
 
-CLevelMeter::CLevelMeter(QWidget* parent, int controlId) : CBitmapSlider(parent, controlId)
+MeterClock SteadyMeterClock()
+{
+    return [] {
+        static QElapsedTimer started = [] {
+            QElapsedTimer t;
+            t.start();
+            return t;
+        }();
+        return started.elapsed();
+    };
+}
+
+namespace {
+
+constexpr double kSilent = -std::numeric_limits<double>::infinity();
+
+} // namespace
+
+CLevelMeter::CLevelMeter(QWidget* parent, int controlId)
+    : CBitmapSlider(parent, controlId), m_clock(SteadyMeterClock()), m_peakDb(kSilent)
 {
     setFocusPolicy(Qt::NoFocus);
 }
 
+void CLevelMeter::SetClock(MeterClock clock)
+{
+    m_clock = clock ? std::move(clock) : SteadyMeterClock();
+}
+
 void CLevelMeter::SetPos(int position)
 {
+    // Every reading counts for the peak, also one the falling bar ignores.
+    TrackPeak(DbAt(std::max(Minimum(), std::min(position, Maximum()))));
     if (m_fallTimer.isActive() && position < GetPos())
         return;
     m_fallTimer.stop();
@@ -20,6 +53,7 @@ void CLevelMeter::SetPos(int position)
     // A reading that leaves the meter where it is paints nothing.
     if (next != GetPos())
         StorePos(next);
+    TrackPeak(kSilent);
 }
 
 void CLevelMeter::StartFall()
@@ -29,6 +63,10 @@ void CLevelMeter::StartFall()
 
 void CLevelMeter::timerEvent(QTimerEvent* event)
 {
+    if (event->timerId() == m_peakTimer.timerId()) {
+        UpdatePeak();
+        return;
+    }
     if (event->timerId() != m_fallTimer.timerId()) {
         CBitmapSlider::timerEvent(event);
         return;
@@ -36,6 +74,141 @@ void CLevelMeter::timerEvent(QTimerEvent* event)
     StorePos(GetPos() + kFallStep);
     if (GetPos() >= Maximum())
         m_fallTimer.stop();
+    TrackPeak(kSilent);
+}
+
+double CLevelMeter::DbAt(int position) const
+{
+    const int range = Maximum() - Minimum();
+    if (range <= 0)
+        return kSilent;
+    const double fraction = double(Maximum() - position) / range;
+    return fraction <= 0 ? kSilent : 20.0 * std::log10(fraction);
+}
+
+double CLevelMeter::LevelDb() const
+{
+    return DbAt(GetPos());
+}
+
+double CLevelMeter::PeakDbAt(qint64 now) const
+{
+    if (!std::isfinite(m_peakDb))
+        return kSilent;
+    const qint64 falling = now - m_peakAt - kPeakHoldMs;
+    const double db = falling <= 0 ? m_peakDb : m_peakDb - kPeakFallDbPerSecond * falling / 1000.0;
+    return db < kPeakFloorDb ? kSilent : db;
+}
+
+double CLevelMeter::PeakDb() const
+{
+    return std::max(PeakDbAt(m_clock()), LevelDb());
+}
+
+int CLevelMeter::PixelForDb(double db) const
+{
+    // The position the level would show at, as a real number, on the bar's pixel scale.
+    const double fraction = std::pow(10.0, db / 20.0);
+    const double position = Maximum() - fraction * (Maximum() - Minimum());
+    const int low = PosToPixel(Minimum());
+    const int high = PosToPixel(Maximum());
+    const double span = Maximum() - Minimum();
+    // The slack keeps a peak the bar shows from landing a row above the bar.
+    return low + int(std::floor((high - low) * (position - Minimum()) / span + 1e-6));
+}
+
+void CLevelMeter::TrackPeak(double readingDb)
+{
+    const qint64 now = m_clock();
+    const double peak = PeakDbAt(now);
+    if (std::isfinite(readingDb) && readingDb >= peak) {
+        m_peakDb = readingDb;
+        m_peakAt = now;
+    } else if (!std::isfinite(peak)) {
+        m_peakDb = kSilent;
+    }
+
+    const double shown = PeakDbAt(now);
+    const int bar = PosToPixel(GetPos());
+    int mark = std::isfinite(shown) && Maximum() > Minimum() ? PixelForDb(shown) : -1;
+    if (mark >= bar)
+        mark = -1;
+    if (mark != m_markPixel) {
+        if (m_markPixel >= 0)
+            update(QRect(0, m_markPixel, width(), kPeakMarkHeight));
+        if (mark >= 0)
+            update(QRect(0, mark, width(), kPeakMarkHeight));
+        m_markPixel = mark;
+    }
+    // The bar comes back up to a held peak with the next reading; only a
+    // mark above the bar needs the clock.
+    if (m_markPixel >= 0 && !m_peakTimer.isActive())
+        m_peakTimer.start(kPeakTimerMs, this);
+    else if (m_markPixel < 0)
+        m_peakTimer.stop();
+}
+
+void CLevelMeter::UpdatePeak()
+{
+    TrackPeak(kSilent);
+}
+
+QString CLevelMeter::FormatDb(double db)
+{
+    if (!std::isfinite(db))
+        return QStringLiteral("-inf dB");
+    // Whole dB; "-0" reads as 0.
+    const int whole = int(std::lround(db));
+    return QLocale::c().toString(whole) + QStringLiteral(" dB");
+}
+
+QString CLevelMeter::ToolTipText() const
+{
+    return QStringLiteral("Level %1, peak %2").arg(FormatDb(LevelDb()), FormatDb(PeakDb()));
+}
+
+bool CLevelMeter::event(QEvent* event)
+{
+    if (event->type() == QEvent::ToolTip) {
+        // Built when asked, so readings cost nothing for it.
+        const auto* help = static_cast<QHelpEvent*>(event);
+        QToolTip::showText(help->globalPos(), ToolTipText(), this);
+        return true;
+    }
+    return CBitmapSlider::event(event);
+}
+
+QColor CLevelMeter::MarkColour(int pixel)
+{
+    const QPixmap& lit = TrackPixmap();
+    if (m_rowColours.empty() && !lit.isNull()) {
+        // The lit picture's segments with their gaps: each row takes the
+        // colour of the nearest lit segment below or at it.
+        const QImage image = lit.toImage().convertToFormat(QImage::Format_RGB32);
+        const qreal ratio = lit.devicePixelRatio();
+        const int rows = int(image.height() / ratio);
+        m_rowColours.assign(std::size_t(std::max(rows, 0)), 0);
+        QRgb below = 0;
+        for (int row = rows - 1; row >= 0; --row) {
+            const QRgb c = image.pixel(image.width() / 2, std::min(int(row * ratio), image.height() - 1));
+            if (qGray(c) > 0x30)
+                below = c;
+            m_rowColours[std::size_t(row)] = below;
+        }
+    }
+    if (pixel >= 0 && std::size_t(pixel) < m_rowColours.size() && m_rowColours[std::size_t(pixel)])
+        return QColor(m_rowColours[std::size_t(pixel)]).lighter(125);
+    return palette().color(QPalette::Highlight);
+}
+
+void CLevelMeter::paintEvent(QPaintEvent* event)
+{
+    CBitmapSlider::paintEvent(event);
+    if (m_markPixel < 0 || !isEnabled())
+        return;
+    QPainter painter(this);
+    const QRect mark(1, m_markPixel, std::max(width() - 2, 1), kPeakMarkHeight);
+    painter.fillRect(mark, MarkColour(m_markPixel));
 }
 
 void CLevelMeter::mousePressEvent(QMouseEvent* event)

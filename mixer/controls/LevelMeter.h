@@ -2,7 +2,14 @@
 // A level display built on the slider: rises at once, falls by at most 3 per
 // reading, and after StartFall drops 3 every 25 ms until dark. Range 0..100,
 // 0 fully lit. Clicks do nothing.
+//
+// On top of the bar a peak mark shows the highest reading for 1.5 s and then
+// falls at 20 dB/s until it meets the bar. The mark is repainted only when
+// its pixel row changes; its timer runs only while it shows above the bar.
 #include "mixer/controls/BitmapSlider.h"
+#include "mixer/controls/MeterClock.h"
+
+#include <vector>
 
 class CLevelMeter : public CBitmapSlider {
     Q_OBJECT
@@ -10,6 +17,12 @@ class CLevelMeter : public CBitmapSlider {
 public:
     static constexpr int kFallTimerMs = 25;
     static constexpr int kFallStep = 3;
+    static constexpr qint64 kPeakHoldMs = 1500;
+    static constexpr double kPeakFallDbPerSecond = 20.0;
+    // A mark that has fallen this far is gone.
+    static constexpr double kPeakFloorDb = -60.0;
+    static constexpr int kPeakTimerMs = 50;
+    static constexpr int kPeakMarkHeight = 2;
 
     explicit CLevelMeter(QWidget* parent = nullptr, int controlId = 0);
 
@@ -17,7 +30,24 @@ public:
     void StartFall();
     bool IsFalling() const { return m_fallTimer.isActive(); }
 
+    void SetClock(MeterClock clock);
+    // The shown level in dB of full scale (position 0 = 0 dB); -inf when dark.
+    double LevelDb() const;
+    // The peak as the mark shows it now; -inf when there is none.
+    double PeakDb() const;
+    // Top row of the mark, -1 when no mark shows above the bar.
+    int PeakMarkPixel() const { return m_markPixel; }
+    bool IsPeakTimerActive() const { return m_peakTimer.isActive(); }
+    // Moves the mark to where the clock says; the peak timer calls it.
+    void UpdatePeak();
+    QString ToolTipText() const;
+
+    // A level in dB as the tooltip and screen readers show it.
+    static QString FormatDb(double db);
+
 protected:
+    bool event(QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
     void timerEvent(QTimerEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
@@ -25,5 +55,21 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    double DbAt(int position) const;
+    double PeakDbAt(qint64 now) const;
+    int PixelForDb(double db) const;
+    // After a reading (-inf for none) or a move of the bar or the clock: a
+    // reading at or above the shown peak becomes the new peak; the mark's
+    // rows are repainted when they moved.
+    void TrackPeak(double readingDb);
+    QColor MarkColour(int pixel);
+
     QBasicTimer m_fallTimer;
+    QBasicTimer m_peakTimer;
+    MeterClock m_clock;
+    double m_peakDb;
+    qint64 m_peakAt = 0;
+    int m_markPixel = -1;
+    // Colour of the lit picture per pixel row, taken when first needed.
+    std::vector<QRgb> m_rowColours;
 };

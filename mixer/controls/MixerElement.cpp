@@ -2,6 +2,7 @@
 
 #include "mixer/controls/BitmapPushButton.h"
 #include "mixer/controls/BitmapSlider.h"
+#include "mixer/controls/ClipLamp.h"
 #include "mixer/controls/LevelMeter.h"
 #include "mixer/controls/MatrixStatic.h"
 #include "mixer/controls/MixerMessages.h"
@@ -115,6 +116,14 @@ void CMixerElement::SkinMeter(CLevelMeter* meter)
     meter->SetTrack(143, 142, false);
     meter->SetVertical(true);
     meter->SetRange(0, scaling::kMeterMax);
+}
+
+void CMixerElement::PlaceClipLamp(CClipLamp* lamp, const CLevelMeter* left, const CLevelMeter* right)
+{
+    constexpr int kHeight = 4;
+    constexpr int kGap = 2;
+    const QRect pair = left->geometry().united(right->geometry());
+    lamp->setGeometry(pair.x(), pair.y() - kGap - kHeight, pair.width(), kHeight);
 }
 
 void CMixerElement::ShowLevelDb(CMatrixStatic* readout, int faderPosition)

@@ -11,6 +11,7 @@
 
 class CBitmapPushButton;
 class CBitmapSlider;
+class CClipLamp;
 class CLevelMeter;
 class CMatrixStatic;
 class QLabel;
@@ -89,6 +90,8 @@ protected:
     static void SkinFader(CBitmapSlider* fader);
     static void SkinPan(CBitmapSlider* slider, int trackId);
     static void SkinMeter(CLevelMeter* meter);
+    // The clip lamp of a meter pair, in the gap just above the skinned meters.
+    static void PlaceClipLamp(CClipLamp* lamp, const CLevelMeter* left, const CLevelMeter* right);
 
     // The output strips' shared parts. A fader position's level on a read-out, with its unit.
     static void ShowLevelDb(CMatrixStatic* readout, int faderPosition);

@@ -23,6 +23,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -141,6 +142,8 @@ void InputStrip(QWidget* surface, int x, const char* caption, int left, int righ
     }
     if (linked)
         strip->Link()->Click();
+    // An earlier, louder reading leaves a peak mark over each bar.
+    strip->SetMeterLevels(std::max(meterL - 24, 2), std::max(meterR - 16, 2));
     for (int i = 0; i < 40; ++i)
         strip->SetMeterLevels(meterL, meterR);
     if (QString(connection) == "COAX_SPDIF")
@@ -159,6 +162,8 @@ void OutputStrips(QWidget* surface)
     master->SetCaption("Master 1/2");
     master->UpdateData(false);
     master->SetVolume(-12, 0);
+    // A full-scale reading: the clip lamp lit, the marks at the top.
+    master->SetMeterLevels(0, 4);
     for (int i = 0; i < 40; ++i)
         master->SetMeterLevels(18, 24);
 
