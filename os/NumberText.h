@@ -14,7 +14,12 @@ namespace qel::os {
 // use '.' and never group digits. The other conversions are the C library's.
 // Not supported: the '#' flag on floating conversions (ignored), %n and the
 // '\'' flag (the text ends at them).
+#ifdef __MINGW_PRINTF_FORMAT
+// mingw-w64: the C99 printf of __USE_MINGW_ANSI_STDIO (set by the toolchain).
+std::string formatC(const char* format, ...) __attribute__((format(__MINGW_PRINTF_FORMAT, 1, 2)));
+#else
 std::string formatC(const char* format, ...) __attribute__((format(printf, 1, 2)));
+#endif
 std::string vformatC(const char* format, va_list args);
 
 // A decimal number with '.' as the point: optional sign, digits, optional
