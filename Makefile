@@ -3,7 +3,7 @@ PRESET ?= default
 BUILD  := build/$(PRESET)
 JOBS   ?= $(shell nproc)
 
-.PHONY: run test build bootstrap configure asan tsan fuzz mingw bench screenshots clean
+.PHONY: run test build bootstrap configure asan tsan fuzz mingw windows windows-zip bench screenshots clean
 
 run: build
 	@scripts/run-mixer-panel $(BUILD)
@@ -31,6 +31,14 @@ fuzz: bootstrap
 
 mingw: bootstrap
 	cmake --preset mingw >/dev/null && cmake --build build/mingw -j $(JOBS)
+
+# The Windows product: Qt for Windows in ~/.cache/qel (scripts/qt-windows),
+# the programs and tests in build/windows/bin, and the zip to hand out.
+windows: bootstrap
+	cmake --preset windows >/dev/null && cmake --build build/windows -j $(JOBS)
+
+windows-zip: windows
+	@scripts/windows-zip build/windows
 
 bench: build
 	$(BUILD)/device/qel_device_bench
