@@ -37,6 +37,10 @@ inline constexpr std::uint32_t kInfinite = 0xFFFFFFFF;
 inline constexpr std::uint32_t kDeviceArrival = 0x8000;
 inline constexpr std::uint32_t kDeviceRemoveComplete = 0x8004;
 
+// What a program on the simulated rig adds to its window titles, its About
+// box and qelctl's help and version, so nobody takes the rig for hardware.
+inline constexpr const char* kSimulatedRigNotice = " (simulated rig)";
+
 // Opaque platform handles (files, events, enumeration sets, notifications).
 using Handle = void*;
 using DevInfoSet = void*;
@@ -51,6 +55,9 @@ struct Overlapped {
 class IOs {
 public:
     virtual ~IOs() = default;
+
+    // True on the simulated rig, false on the interfaces' drivers.
+    virtual bool simulated() const { return false; }
 
     // Device-interface enumeration of present devices (flags present | interface).
     virtual DevInfoSet getClassDevs(const Guid& interfaceGuid) = 0;  // null on failure

@@ -5,7 +5,9 @@
 class CAboutDlg : public QDialog {
     Q_OBJECT
 public:
-    explicit CAboutDlg(QWidget* parent = nullptr);
-    // "%s V%d.%d.%d\n\n%s": title, version, blank line, second text.
-    static QString Text();
+    // simulated: on the simulated rig, which the title and the text then name.
+    explicit CAboutDlg(bool simulated = false, QWidget* parent = nullptr);
+    // "%s V%d.%d.%d\n\n%s": title, version, blank line, second text; on the
+    // rig a blank line and the rig's line follow.
+    static QString Text(bool simulated = false);
 };

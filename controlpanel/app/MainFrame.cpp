@@ -10,6 +10,7 @@
 #include <QStatusBar>
 
 #include "controlpanel/app/AboutDlg.h"
+#include "ui/PlatformNotice.h"
 #include "controlpanel/app/ControlPanelIds.h"
 #include "controlpanel/app/QEL_CPLView.h"
 #include "ui/ControlId.h"
@@ -32,7 +33,7 @@ CMainFrame::CMainFrame(qel::cpl::CDrv& drv, qel::os::IOs& os, bool startOnSettin
     : QMainWindow(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                               Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
 {
-    setWindowTitle(QString::fromLatin1(kWindowTitle));
+    setWindowTitle(WithPlatformNotice(QString::fromLatin1(kWindowTitle), os));
     setWindowIcon(icon);
 
     // Menu 128.
@@ -62,13 +63,14 @@ CMainFrame::CMainFrame(qel::cpl::CDrv& drv, qel::os::IOs& os, bool startOnSettin
         }
     }
 
+    m_simulated = os.simulated();
     m_view = new CQEL_CPLView(drv, os, startOnSettings, this);
     m_view->SetStatusSink([this](int pane, const QString& text) { SetPaneText(pane, text); });
     setCentralWidget(m_view);
     layout()->setSizeConstraint(QLayout::SetFixedSize);  // the window takes the form's size
 
     m_trayIcon.Init(this, kTrayIconId);
-    m_trayIcon.Add(icon, QString::fromLatin1(kWindowTitle));
+    m_trayIcon.Add(icon, WithPlatformNotice(QString::fromLatin1(kWindowTitle), os));
 
     m_view->OnInitialUpdate();
 }
@@ -133,7 +135,7 @@ void CMainFrame::OnCommand(int id)
         emit ExitRequested();
         break;
     case ID_APP_ABOUT: {
-        CAboutDlg about(this);
+        CAboutDlg about(m_simulated, this);
         ++m_modalDepth;
         about.exec();
         --m_modalDepth;

@@ -61,4 +61,5 @@ private:
     QPointer<QMenu> m_trayMenu;
     bool m_exiting = false;
     int m_modalDepth = 0;
+    bool m_simulated = false;  // on the simulated rig: the About box says so
 };

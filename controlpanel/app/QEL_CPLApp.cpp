@@ -7,6 +7,7 @@
 #include "controlpanel/app/ControlPanelIds.h"
 #include "controlpanel/app/MainFrame.h"
 #include "controlpanel/driver/Drv.h"
+#include "os/Os.h"
 #include "sim/host/PlatformHost.h"
 #include "ui/SkinLoader.h"
 #include "ui/WindowMessage.h"
@@ -67,9 +68,11 @@ void CQEL_CPLApp::HandOver()
 
 QWidget* CQEL_CPLApp::FindMainWindow()
 {
+    // Its title on the drivers, or on the simulated rig.
     const QString title = QString::fromLatin1(kWindowTitle);
+    const QString onRig = title + QLatin1String(qel::os::kSimulatedRigNotice);
     for (QWidget* w : QApplication::topLevelWidgets())
-        if (w->isWindow() && w->windowTitle() == title)
+        if (w->isWindow() && (w->windowTitle() == title || w->windowTitle() == onRig))
             return w;
     return nullptr;
 }

@@ -45,7 +45,7 @@ public:
     CSingleInstance& Instance() { return m_instance; }
     qel::os::IOs& Platform() { return *m_os; }
     qel::cpl::CDrv& Drv() { return *m_drv; }
-    // The top-level window titled "Drevik Control Panel", or null.
+    // The top-level window titled "Drevik Control Panel" (with the rig notice on the rig), or null.
     static QWidget* FindMainWindow();
 
 signals:

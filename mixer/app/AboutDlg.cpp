@@ -5,6 +5,7 @@
 
 #include "ui/ControlId.h"
 #include "ui/DialogUnits.h"
+#include "ui/PlatformNotice.h"
 #include "ui/SkinLoader.h"
 
 namespace {
@@ -35,6 +36,8 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent)
     SetControlId(m_driverVersion, IDC_DRIVER_VERSION);
     m_panelVersion = Text(this, m_strPanelVersion, DuRect(122, 40, 50, 8));
     SetControlId(m_panelVersion, IDC_PANEL_VERSION);
+    m_platformNotice = Text(this, QString::fromLatin1(kSimulatedRigAboutText), DuRect(40, 54, 188, 8));
+    m_platformNotice->hide();
 
     auto* ok = new QPushButton(QStringLiteral("OK"), this);
     SetControlId(ok, kIdOk);
@@ -48,5 +51,8 @@ void CAboutDlg::showEvent(QShowEvent* event)
     // The fields set after construction reach the controls here.
     m_driverVersion->setText(m_strDriverVersion);
     m_panelVersion->setText(m_strPanelVersion);
+    m_platformNotice->setVisible(m_bSimulated);
+    setWindowTitle(m_bSimulated ? QStringLiteral("About KavroMixerPanel") + QLatin1String(qel::os::kSimulatedRigNotice)
+                                : QStringLiteral("About KavroMixerPanel"));
     QDialog::showEvent(event);
 }

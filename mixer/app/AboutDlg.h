@@ -21,6 +21,8 @@ public:
     QString m_strPanelVersion = QStringLiteral("1.0.0");
     // Kept with the box; no control shows it.
     QString m_strAppName = QStringLiteral("Application name");
+    // On the simulated rig: the title and a line of the box say so.
+    bool m_bSimulated = false;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -28,4 +30,5 @@ protected:
 private:
     QLabel* m_driverVersion = nullptr;
     QLabel* m_panelVersion = nullptr;
+    QLabel* m_platformNotice = nullptr;
 };

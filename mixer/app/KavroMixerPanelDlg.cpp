@@ -14,6 +14,7 @@
 
 #include "device/QelContext.h"
 #include "mixer/app/AboutDlg.h"
+#include "ui/PlatformNotice.h"
 #include "mixer/app/DeviceConfig.h"
 #include "mixer/app/DeviceList.h"
 #include "mixer/app/MixerCtrlContainer.h"
@@ -62,7 +63,7 @@ CKavroMixerPanelDlg::CKavroMixerPanelDlg(qel::QelContext& context, QString progr
     // The program's one window runs modally; it may be shown before its
     // loop starts (by the first mixer), so it is modal from the start.
     setModal(true);
-    setWindowTitle(QString::fromLatin1(kInitialTitle));
+    setWindowTitle(WithPlatformNotice(QString::fromLatin1(kInitialTitle), m_context.platform()));
     setWindowIcon(m_hIcon);
     resize(DuToPxX(432), DuToPxY(330));
 
@@ -202,7 +203,7 @@ void CKavroMixerPanelDlg::ShowMixer(int index)
     const int width = mixer->MixerWidth();
     const int height = mixer->MixerHeight();
     const int offset = m_tabCtrl->count() >= 2 ? kTabOffset : 0;
-    setWindowTitle(mixer->Title());
+    setWindowTitle(WithPlatformNotice(mixer->Title(), m_context.platform()));
     mixer->setGeometry(0, offset, width, height);
     mixer->raise();
     mixer->show();
@@ -308,6 +309,7 @@ void CKavroMixerPanelDlg::OnSysCommand(int id)
     CAboutDlg about(this);
     about.m_strDriverVersion = QString::asprintf("%i.%i.%i", kDriverVersion[0], kDriverVersion[1], kDriverVersion[2]);
     about.m_strPanelVersion = QString::asprintf("%i.%i.%i", kPanelVersion[0], kPanelVersion[1], kPanelVersion[2]);
+    about.m_bSimulated = m_context.platform().simulated();
     about.exec();
 }
 

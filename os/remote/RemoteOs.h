@@ -34,6 +34,7 @@ namespace qel::os {
 
 class RemoteOs final : public IOs {
 public:
+    bool simulated() const override { return true; }
     // Connects at once when the rig process is there (waiting at most
     // `connectWaitMs` for the first attempt), else keeps trying in the background.
     explicit RemoteOs(std::string socketPath, std::uint32_t connectWaitMs = 1000);

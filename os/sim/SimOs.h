@@ -10,6 +10,7 @@ namespace qel::os {
 
 class SimOs final : public IOs {
 public:
+    bool simulated() const override { return true; }
     explicit SimOs(sim::Rig& rig) : rig_(rig) {}
 
     DevInfoSet getClassDevs(const Guid& interfaceGuid) override;

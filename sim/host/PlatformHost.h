@@ -1,9 +1,11 @@
 #pragma once
-// Where a program gets its platform seam from. With the rig process
-// (qel-simd) listening on its socket, every program of the session talks to
-// that one shared rig; otherwise the program runs on its own default rig,
-// compiled in. Programs hold one CPlatformHost for their lifetime and hand
-// platform() to their driver objects.
+// Where a program gets its platform seam from, chosen in this one place for
+// every program. On Windows the default is the interfaces' drivers; elsewhere
+// it is the simulated rig: the rig process (qel-simd) when it listens on its
+// socket, so every program of the session shares one rig, else the program's
+// own default rig, compiled in. The command line and QEL_PLATFORM override
+// the default (see PlatformChoice). Programs hold one CPlatformHost for their
+// lifetime and hand platform() to their driver objects.
 #include <memory>
 #include <string>
 #include <vector>
@@ -17,6 +19,28 @@ class RemoteOs;
 namespace qel::sim {
 
 class Rig;
+class TimelineRunner;
+struct RigEvent;
+
+// The platform a program asked for:
+//   --rig         the built-in rig, in this process
+//   --rig=FILE    the rig described in FILE, its timeline running from start
+//   --driver      the interfaces' drivers (an error where there are none)
+//   QEL_PLATFORM=rig|driver, when the command line names none: the simulated
+//   rig as the default has it (the rig process when it listens), or the drivers.
+struct PlatformChoice {
+    enum class Kind { Default, Simulated, BuiltInRig, RigFile, Driver };
+    Kind kind = Kind::Default;
+    std::string rigFile;  // for RigFile
+
+    // Takes the platform options out of `args` (anywhere in it; the program's
+    // own parsing never sees them) and reads `environment` (QEL_PLATFORM's
+    // value, null when unset) when the command line names none. False with
+    // `error` set on two options, a value where none belongs, an empty file
+    // name or an unknown QEL_PLATFORM value.
+    static bool parse(std::vector<std::string>& args, const char* environment, PlatformChoice& choice,
+                      std::string& error);
+};
 
 class CPlatformHost {
 public:
@@ -26,18 +50,33 @@ public:
         RigProcess,  // always the rig process (requests fail while it is down)
     };
 
+    // True where this program is built with the interfaces' drivers (Windows).
+    static const bool kHaveDriver;
+
     explicit CPlatformHost(Mode mode = Mode::Auto);
-    // In-process on the given rig.
+    // In-process on the given rig; its timeline, if any, runs from now.
     explicit CPlatformHost(std::unique_ptr<Rig> rig);
+    CPlatformHost(std::unique_ptr<Rig> rig, std::vector<RigEvent> timeline);
     ~CPlatformHost();
     CPlatformHost(const CPlatformHost&) = delete;
     CPlatformHost& operator=(const CPlatformHost&) = delete;
 
+    // The host for a choice: null with `error` set when it cannot be had (no
+    // driver on this system, a rig file that does not load: its line).
+    static std::unique_ptr<CPlatformHost> make(const PlatformChoice& choice, std::string& error);
+    // For main(): parses and removes the platform options of the command line
+    // (argv[0] stays) with $QEL_PLATFORM, and makes the host. Null with
+    // `error` set: the program says so and ends with a non-zero status.
+    static std::unique_ptr<CPlatformHost> fromCommandLine(int& argc, char** argv, std::string& error);
+    static std::unique_ptr<CPlatformHost> fromArguments(std::vector<std::string>& args, std::string& error);
+
     os::IOs& platform() { return *os_; }
-    // The in-process rig; null when the rig process serves the platform.
+    // True on the simulated rig (the program says so to its user).
+    bool simulated() const { return os_->simulated(); }
+    // The in-process rig; null when the rig process or the driver serves the platform.
     Rig* rig() { return rig_.get(); }
     bool usesRigProcess() const { return remote_ != nullptr; }
-    // The connection to the rig process; null in-process.
+    // The connection to the rig process; null otherwise.
     os::RemoteOs* remote() { return remote_; }
 
     // Runs a `sim` line (its words after "sim") in the rig process: the exit
@@ -52,8 +91,12 @@ public:
     static bool rigProcessRunning();
 
 private:
+    struct Driver {};
+    explicit CPlatformHost(Driver);
+
     std::unique_ptr<Rig> rig_;
     std::unique_ptr<os::IOs> os_;
+    std::unique_ptr<TimelineRunner> timeline_;
     os::RemoteOs* remote_ = nullptr;
 };
 

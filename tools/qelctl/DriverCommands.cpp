@@ -27,7 +27,7 @@ void addDriverCommands(Qelctl& tool) {
         if (auto e = tool.ensureDriver()) return e;
         const QEL_DRIVER_VERSION& v = tool.context().drv().version();
         out << "fw driver " << unsigned{v.major()} << "." << unsigned{v.minor()} << " (" << os::hexText(v.bytes)
-            << ")\n";
+            << ")\n" << tool.platformLine() << "\n";
         return std::nullopt;
     });
 

@@ -117,6 +117,7 @@ std::optional<CommandError> Qelctl::resolveDevice(const std::string& name, std::
 }
 
 std::optional<CommandError> Qelctl::simCommand(const Args& a, std::ostream& out) {
+    if (!host_->simulated()) return usage("the interfaces' drivers run no rig commands (--rig for the simulated rig)");
     if (host_->usesRigProcess()) {
         std::string text, error;
         const int code = host_->rigCommand(a, text, error);
@@ -171,8 +172,18 @@ int Qelctl::runRigCommand(const std::vector<std::string>& args, std::ostream& ou
     return runLine(words, out, err) ? 0 : 1;
 }
 
+std::string Qelctl::platformLine() const {
+    return host_->simulated() ? "platform: simulated rig" : "platform: driver";
+}
+
 void Qelctl::printUsage(std::ostream& err) const {
-    err << "usage: qelctl [--trace] COMMAND [ARGS]\n       qelctl [--trace] -   (commands from standard input, one per line)\ncommands:\n";
+    err << "usage: qelctl [--rig[=FILE] | --driver] [--trace] COMMAND [ARGS]\n"
+           "       qelctl [--rig[=FILE] | --driver] [--trace] -   (commands from standard input, one per line)\n"
+        << platformLine() << "\n"
+           "  --rig          the built-in simulated rig\n"
+           "  --rig=FILE     the simulated rig described in FILE\n"
+           "  --driver       the interfaces' drivers" << (sim::CPlatformHost::kHaveDriver ? "" : " (none on this system)")
+        << "\n  (QEL_PLATFORM=rig|driver when no option is given)\ncommands:\n";
     for (const auto& [name, c] : commands_) err << "  " << c.usage << "\n";
     for (const auto& [name, c] : simCommands_) err << "  sim " << c.usage << "   (scripts only)\n";
 }
@@ -186,6 +197,8 @@ int Qelctl::run(const std::vector<std::string>& argsIn, std::istream& in, std::o
     }
     if (trace_ && host_->usesRigProcess())
         err << "qelctl: --trace: the rig process keeps the trace of all its clients; none is shown\n";
+    else if (trace_ && !host_->simulated())
+        err << "qelctl: --trace: the trace is the simulated rig's; none is shown on the driver\n";
     rig_->setTraceEnabled(true);
     if (args.empty() || args[0] == "--help" || args[0] == "-h") {
         printUsage(err);

@@ -48,6 +48,8 @@ public:
     sim::Rig& rig() { return *rig_; }
     QelContext& context() { return *context_; }
     os::IOs& platform() { return host_->platform(); }
+    // "platform: simulated rig" or "platform: driver" (help and version say it).
+    std::string platformLine() const;
 
     using Args = std::vector<std::string>;
     using Handler = std::function<std::optional<CommandError>(const Args& args, std::ostream& out)>;

@@ -17,6 +17,7 @@
 #include "controlpanel/app/TreeCtrlEx.h"
 #include "os/sim/SimOs.h"
 #include "sim/Rig.h"
+#include "os/tests/ForwardingOs.h"
 #include "ui/ControlId.h"
 #include "ui/SkinLoader.h"
 #include "ui/WindowMessage.h"
@@ -25,7 +26,8 @@ class FrameTest : public QObject {
     Q_OBJECT
 
     std::unique_ptr<qel::sim::Rig> m_rig;
-    std::unique_ptr<qel::os::SimOs> m_os;
+    std::unique_ptr<qel::os::SimOs> m_sim;
+    std::unique_ptr<qel::os::ForwardingOs> m_os;  // the rig, with the texts of the drivers
     std::unique_ptr<qel::cpl::CDrv> m_drv;
     std::unique_ptr<CMainFrame> m_frame;
 
@@ -46,7 +48,8 @@ private slots:
     {
         CTrayIcon::OverrideAvailability(true);
         m_rig = qel::sim::Rig::makeDefault();
-        m_os = std::make_unique<qel::os::SimOs>(*m_rig);
+        m_sim = std::make_unique<qel::os::SimOs>(*m_rig);
+        m_os = std::make_unique<qel::os::ForwardingOs>(*m_sim, false);
         m_drv = std::make_unique<qel::cpl::CDrv>(*m_os);
         m_frame = std::make_unique<CMainFrame>(*m_drv, *m_os, false, CSkin::Icon(IDR_MAINFRAME));
     }
@@ -55,6 +58,7 @@ private slots:
         m_frame.reset();
         m_drv.reset();
         m_os.reset();
+        m_sim.reset();
         m_rig.reset();
         CTrayIcon::OverrideAvailability(std::nullopt);
     }
@@ -198,6 +202,31 @@ private slots:
         QCOMPARE(caption, QStringLiteral("About Drevik Control Panel"));
         QVERIFY(text.startsWith(QStringLiteral("Drevik Control Panel V6.11.0\n\n")));
         QVERIFY(text.size() > QStringLiteral("Drevik Control Panel V6.11.0\n\n").size());
+        QVERIFY(!text.contains(QStringLiteral("simulated rig")));
+    }
+
+    void onTheSimulatedRigTheTitleTheTipAndTheAboutBoxSayItIsTheRig()
+    {
+        m_frame.reset();
+        m_drv = std::make_unique<qel::cpl::CDrv>(*m_sim);
+        m_frame = std::make_unique<CMainFrame>(*m_drv, *m_sim, false, CSkin::Icon(IDR_MAINFRAME));
+        m_frame->show();
+        QCOMPARE(m_frame->windowTitle(), QStringLiteral("Drevik Control Panel (simulated rig)"));
+        QCOMPARE(m_frame->TrayIcon().ToolTip(), QStringLiteral("Drevik Control Panel (simulated rig)"));
+        QString text, caption;
+        QTimer::singleShot(0, this, [&] {
+            auto* about = qobject_cast<CAboutDlg*>(QApplication::activeModalWidget());
+            if (!about)
+                return;
+            caption = about->windowTitle();
+            text = FindControl<QLabel>(about, IDC_ABOUT_TEXT)->text();
+            about->grab().save(QStringLiteral("/tmp/cpl-about-rig.png"));
+            about->accept();
+        });
+        m_frame->OnCommand(ID_APP_ABOUT);
+        QCOMPARE(caption, QStringLiteral("About Drevik Control Panel (simulated rig)"));
+        QVERIFY(text.startsWith(QStringLiteral("Drevik Control Panel V6.11.0\n\n")));
+        QVERIFY(text.endsWith(QStringLiteral("\n\nRunning on the simulated rig, not on the hardware.")));
     }
 };
 

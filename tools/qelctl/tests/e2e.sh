@@ -17,6 +17,7 @@ fw id=2 vendor="Kavro" model="Kavro 1814" name="Stage 1814" serial="K1814-001202
 out=$(printf 'sim version 02 0e\nversion\nset-rate 96000\nrates\n' | "$QELCTL" --trace -)
 check "script with trace" 'fw QEL_REQ_GET_DRIVER_VERSION ok in=- out=020e00000000000000000000
 fw driver 2.14 (020e00000000000000000000)
+platform: simulated rig
 fw QEL_REQ_SET_SAMPLE_RATE ok in=0000000000770100 out=-
 rate 96000
 fw QEL_REQ_GET_SAMPLE_RATE_INFO ok in=- out=0100000000770100060000004'"4ac000080bb0000885801000077010010b1020000ee02000000000000000000"'

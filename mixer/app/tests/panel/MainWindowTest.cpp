@@ -30,6 +30,7 @@
 #include "sim/UsbDevice.h"
 #include "ui/ControlId.h"
 #include "ui/MessageBoxRecorder.h"
+#include "os/tests/ForwardingOs.h"
 
 namespace {
 
@@ -56,13 +57,23 @@ std::string ShippedConfigWith(const std::string& from, const std::string& to)
     return text;
 }
 
-// The default rig, the platform over it and a device-layer context.
+// The default rig, the platform over it and a device-layer context. The
+// window on it says it runs on the simulated rig; with kAsOnTheDriver it
+// shows the texts it has on the interfaces' drivers.
+constexpr bool kAsOnTheDriver = false;
 struct Platform {
-    Platform() : rig(qel::sim::Rig::makeDefault()), os(*rig), context(os) {}
+    explicit Platform(bool simulated = true)
+        : rig(qel::sim::Rig::makeDefault()), sim(*rig), os(sim, simulated), context(os) {}
     std::unique_ptr<qel::sim::Rig> rig;
-    qel::os::SimOs os;
+    qel::os::SimOs sim;
+    qel::os::ForwardingOs os;
     qel::QelContext context;
 };
+
+QString OnTheRig(const QString& title)
+{
+    return title + QLatin1String(qel::os::kSimulatedRigNotice);
+}
 
 // The About box a command opened, read and closed from inside its loop.
 struct AboutSeen {
@@ -71,6 +82,7 @@ struct AboutSeen {
     QString driverVersion;
     QString panelVersion;
     QStringList texts;
+    QStringList visibleTexts;
 };
 
 void ReadAboutWhenOpen(QObject* context, AboutSeen& seen)
@@ -83,8 +95,11 @@ void ReadAboutWhenOpen(QObject* context, AboutSeen& seen)
         seen.title = about->windowTitle();
         seen.driverVersion = FindControl<QLabel>(about, CAboutDlg::IDC_DRIVER_VERSION)->text();
         seen.panelVersion = FindControl<QLabel>(about, CAboutDlg::IDC_PANEL_VERSION)->text();
-        for (QLabel* l : about->findChildren<QLabel*>())
+        for (QLabel* l : about->findChildren<QLabel*>()) {
             seen.texts << l->text();
+            if (l->isVisible())
+                seen.visibleTexts << l->text();
+        }
         about->accept();
     });
 }
@@ -140,7 +155,7 @@ private slots:
     {
         // A file of another program's name does not count.
         WriteConfig(ShippedConfig(), QStringLiteral("OtherConfig.xml"));
-        Platform p;
+        Platform p(kAsOnTheDriver);
         p.rig->takeTrace();
         CMessageBoxRecorder boxes;
         CKavroMixerPanelDlg dlg(p.context, kProgram);
@@ -221,7 +236,7 @@ private slots:
             QCOMPARE(dlg.TabCtrl()->count(), 1);
             QCOMPARE(dlg.TabCtrl()->tabText(0), QStringLiteral("Studio 610"));
             QCOMPARE(dlg.Containers().size(), 1);
-            QCOMPARE(dlg.windowTitle(), QStringLiteral("Kavro 610 MixerPanel"));
+            QCOMPARE(dlg.windowTitle(), OnTheRig(QStringLiteral("Kavro 610 MixerPanel")));
             QVERIFY(dlg.ArrivalPollActive());
         }
         {
@@ -261,7 +276,7 @@ private slots:
         QVERIFY(mixer->isVisible());
         QCOMPARE(mixer->geometry(), QRect(0, 0, mixer->MixerWidth(), mixer->MixerHeight()));
         QCOMPARE(dlg.frameGeometry().size(), QSize(mixer->MixerWidth() + 4, mixer->MixerHeight() + 30));
-        QCOMPARE(dlg.windowTitle(), QStringLiteral("Kavro 610 MixerPanel"));
+        QCOMPARE(dlg.windowTitle(), OnTheRig(QStringLiteral("Kavro 610 MixerPanel")));
         // Shown by its first mixer, it is already the modal window its loop runs.
         QCOMPARE(QApplication::activeModalWidget(), &dlg);
         QCOMPARE(dlg.TabImage(0), CKavroMixerPanelDlg::kFireWireImage);
@@ -272,7 +287,7 @@ private slots:
     void twoOrMoreTabsPutTheMixerBelowThem()
     {
         WriteConfig(ShippedConfig());
-        Platform p;
+        Platform p(kAsOnTheDriver);
         CMessageBoxRecorder boxes;
         CKavroMixerPanelDlg dlg(p.context, kProgram);
         QVERIFY(dlg.OnInitDialog());
@@ -332,10 +347,31 @@ private slots:
         QCOMPARE(dlg.Containers().at(2)->BusKind(), 0);
     }
 
+    void onTheSimulatedRigEveryTitleAndTheAboutBoxSayItIsTheRig()
+    {
+        WriteConfig(ShippedConfig());
+        Platform p;  // the simulated rig
+        CMessageBoxRecorder boxes;
+        CKavroMixerPanelDlg dlg(p.context, kProgram);
+        QCOMPARE(dlg.windowTitle(), QStringLiteral("Kavro USB & 1394  MixerPanel (simulated rig)"));
+        QVERIFY(dlg.OnInitDialog());
+        QCOMPARE(dlg.windowTitle(), QStringLiteral("Kavro 610 MixerPanel (simulated rig)"));
+        dlg.TabCtrl()->setCurrentIndex(2);
+        QCOMPARE(dlg.windowTitle(), QStringLiteral("Kavro U410 MixerPanel (simulated rig)"));
+
+        AboutSeen seen;
+        ReadAboutWhenOpen(&dlg, seen);
+        dlg.OnSysCommand(CKavroMixerPanelDlg::IDM_ABOUTBOX);
+        QVERIFY(seen.opened);
+        QCOMPARE(seen.title, QStringLiteral("About KavroMixerPanel (simulated rig)"));
+        QVERIFY(seen.visibleTexts.contains(QStringLiteral("Running on the simulated rig, not on the hardware.")));
+        QVERIFY(seen.visibleTexts.contains(QStringLiteral("Drevik 1394 & USB Mixer Panel")));
+    }
+
     void aboutItemOpensTheAboutBox()
     {
         WriteConfig(ShippedConfig());
-        Platform p;
+        Platform p(kAsOnTheDriver);
         CMessageBoxRecorder boxes;
         CKavroMixerPanelDlg dlg(p.context, kProgram);
         QVERIFY(dlg.OnInitDialog());
@@ -352,6 +388,7 @@ private slots:
         QVERIFY(seen.texts.contains(QStringLiteral("Driver Version:")));
         QVERIFY(seen.texts.contains(QStringLiteral("Mixer Panel Version:")));
         QVERIFY(seen.texts.contains(QStringLiteral("Drevik 1394 & USB Mixer Panel")));
+        QVERIFY(!seen.visibleTexts.join(QLatin1Char('|')).contains(QStringLiteral("simulated rig")));
 
         // The menu item and the other ids of its group open it too.
         for (int id : {17, 31}) {
@@ -425,7 +462,7 @@ private slots:
         // Nothing new: nothing changes.
         dlg.PollDeviceArrival();
         QCOMPARE(dlg.TabCtrl()->count(), 2);
-        QCOMPARE(dlg.windowTitle(), QStringLiteral("Kavro 610 MixerPanel"));
+        QCOMPARE(dlg.windowTitle(), OnTheRig(QStringLiteral("Kavro 610 MixerPanel")));
 
         QVERIFY(p.rig->plug(k1814));
         dlg.PollDeviceArrival();
@@ -442,7 +479,7 @@ private slots:
         QCOMPARE(added->geometry(), QRect(0, 31, added->MixerWidth(), added->MixerHeight()));
         QCOMPARE(added->GetDevice(), dlg.DeviceList()->device(2));
         // Its title is not read from the file.
-        QCOMPARE(dlg.windowTitle(), QStringLiteral("Kavro MixerPanel"));
+        QCOMPARE(dlg.windowTitle(), OnTheRig(QStringLiteral("Kavro MixerPanel")));
         QCOMPARE(added->ConnectionKind(), 2);
 
         // Taken in once.
@@ -472,7 +509,7 @@ private slots:
         QCOMPARE(dlg.Containers().at(1)->GetDevice(), dlg.DeviceList()->device(2));
         dlg.TabCtrl()->setCurrentIndex(0);
         QCOMPARE(dlg.ShownIndex(), 0);
-        QCOMPARE(dlg.windowTitle(), QStringLiteral("Kavro 610 MixerPanel"));
+        QCOMPARE(dlg.windowTitle(), OnTheRig(QStringLiteral("Kavro 610 MixerPanel")));
         dlg.TabCtrl()->setCurrentIndex(1);
         QVERIFY(dlg.Containers().at(1)->isVisible());
     }

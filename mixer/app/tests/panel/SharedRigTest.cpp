@@ -256,7 +256,7 @@ private slots:
         QCOMPARE(panel.dlg.Containers().at(k1814Tab)->TopPanel()->Title(), QStringLiteral("Rack B 1814"));
         // The model still picks the mixer's description.
         tabs->setCurrentIndex(k1814Tab);
-        QCOMPARE(panel.dlg.windowTitle(), QStringLiteral("Kavro 1814 MixerPanel"));
+        QCOMPARE(panel.dlg.windowTitle(), QStringLiteral("Kavro 1814 MixerPanel (simulated rig)"));
     }
 
     void knobTurnedFromQelctlMovesTheRunningFader()
