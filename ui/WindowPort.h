@@ -10,6 +10,11 @@ class QObject;
 
 class CWindowPort final : public qel::IWindow {
 public:
+    // The device layer posts the device-interface arrival and removal as the
+    // platform's device-change message (0x0219), below Qt's user range; the
+    // target receives it with this code and the same parameters.
+    static constexpr unsigned kDeviceChangeMessage = 1000 + 0x0219;  // QEvent::User + 0x0219
+
     explicit CWindowPort(QObject* target);
     ~CWindowPort() override;
     CWindowPort(const CWindowPort&) = delete;

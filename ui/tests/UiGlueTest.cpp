@@ -1,3 +1,4 @@
+#include "device/EventMessages.h"
 #include "ui/ControlId.h"
 #include "ui/DialogUnits.h"
 #include "ui/MessageBoxRecorder.h"
@@ -109,6 +110,26 @@ private slots:
         QCOMPARE(sink.received[19].wParam, quintptr(0x00120000));
         QCOMPARE(sink.received[19].lParam, qintptr(19));
         QCOMPARE(sink.received[20].lParam, qintptr(-1));
+    }
+
+    // The device layer's device-change message carries the platform's code
+    // below the user range: the port hands it on under a code of that range.
+    // Other codes below it still go nowhere.
+    void devicePortCarriesTheDeviceChange()
+    {
+        CMessageSink sink;
+        CWindowPort port(&sink);
+        qel::IWindow& window = port;
+        window.postMessage(qel::QEL_MSG_DEVICE_CHANGE, 0x8004, 0);
+        window.postMessage(0x0111, 1, 1);
+        window.postMessage(qel::QEL_MSG_DEVICE_CHANGE, 0x8000, 0);
+        QCoreApplication::sendPostedEvents(&sink);
+        QCOMPARE(sink.received.size(), 2);
+        QVERIFY(CWindowMessage::IsValidCode(CWindowPort::kDeviceChangeMessage));
+        QCOMPARE(sink.received[0].code, CWindowPort::kDeviceChangeMessage);
+        QCOMPARE(sink.received[0].wParam, quintptr(0x8004));
+        QCOMPARE(sink.received[1].code, CWindowPort::kDeviceChangeMessage);
+        QCOMPARE(sink.received[1].wParam, quintptr(0x8000));
     }
 
     void recorderCapturesBoxesAndRestoresPrevious()
