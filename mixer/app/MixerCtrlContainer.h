@@ -193,6 +193,8 @@ private:
     void OnDigitalInputEvent(const CWindowMessage& message);
     void OnDeviceMessageEvent(const CWindowMessage& message);
     void OnFeatureBlockEvent(const CWindowMessage& message);
+    // Device-interface arrival or removal of the driver (any of its devices).
+    void OnDeviceChange(const CWindowMessage& message);
     void ShowStatus(const QString& text, int durationMs);
     void ShowSyncStatus(std::uint8_t message);
     // Mute helpers of the input strips' mute and solo logic.

@@ -34,8 +34,7 @@ constexpr int kDigitalInputUnknownShowMs = 3000;
 constexpr int kDeviceMessageUnknownShowMs = 5000;
 constexpr int kFeatureBlockUnknownShowMs = 5000;
 
-// Device-interface arrival and removal come through the driver-event
-// registration as well; they are no driver events.
+// Event codes of the device-interface broadcasts (CWindowPort::kDeviceChangeMessage).
 constexpr quintptr kDeviceArrival = 0x8000;
 constexpr quintptr kDeviceRemoveComplete = 0x8004;
 
@@ -94,6 +93,7 @@ void CMixerCtrlContainer::OnMessage(const CWindowMessage& message)
     case kDigitalInputMessage: OnDigitalInputEvent(message); break;
     case kDeviceMessageMessage: OnDeviceMessageEvent(message); break;
     case kFeatureBlockMessage: OnFeatureBlockEvent(message); break;
+    case CWindowPort::kDeviceChangeMessage: OnDeviceChange(message); break;
     default: break;
     }
 }
@@ -327,12 +327,31 @@ void CMixerCtrlContainer::OnDriverEvent(const CWindowMessage& message)
         ShowStatus(QStringLiteral("Domain Configuration Changed"), kDriverEventShowMs);
         break;
     case qel::QEL_EVENT_UNREGISTERED:
-    case kDeviceArrival:
-    case kDeviceRemoveComplete:
         break;
     default:
         ShowStatus(QString::asprintf("Unknown driver event received ( %d )", static_cast<int>(code)),
                    kDriverEventShowMs);
+        break;
+    }
+}
+
+void CMixerCtrlContainer::OnDeviceChange(const CWindowMessage& message)
+{
+    // The driver's interface broadcasts do not name the device, and every
+    // container of the driver's devices gets them: each asks its own.
+    switch (message.WParam()) {
+    case kDeviceArrival:
+        // A lost device may be back: reopen it now, not at the next retry.
+        if (m_reconnectTimer.isActive())
+            OnReconnectTimer();
+        break;
+    case kDeviceRemoveComplete:
+        // A device interface went away: when this device no longer answers,
+        // it is gone (no bus hiccup to wait out).
+        if (m_meterTimer.isActive() && !ReadLevels())
+            DropDevice();
+        break;
+    default:
         break;
     }
 }

@@ -30,6 +30,7 @@
 #include "sim/Requests.h"
 #include "sim/UsbDevice.h"
 #include "ui/WindowMessage.h"
+#include "ui/WindowPort.h"
 
 using qel::mixer::test::PanelRig;
 
@@ -416,14 +417,14 @@ private slots:
         QTRY_VERIFY(TitleSettled(c));
         Send(c, CMixerCtrlContainer::kDriverEventMessage, 120, 0);
         QVERIFY(!c->TopPanel()->MessageShowing());
-        // Arrival and removal of the device interface travel the same way.
-        Send(c, CMixerCtrlContainer::kDriverEventMessage, 0x8004, 0);
-        QVERIFY(!c->TopPanel()->MessageShowing());
         Send(c, CMixerCtrlContainer::kDriverEventMessage, 9, 0);
         QVERIFY(c->TopPanel()->MessageShowing());
         QCOMPARE(Shown(c), QStringLiteral("Unknown driver event received ( 9 )"));
         Send(c, CMixerCtrlContainer::kDriverEventMessage, 1, 0);
         QCOMPARE(Shown(c), QStringLiteral("BusReset equitable"));
+        // The codes of the device-interface broadcasts are no driver events.
+        Send(c, CMixerCtrlContainer::kDriverEventMessage, 0x8004, 0);
+        QCOMPARE(Shown(c), QStringLiteral("Unknown driver event received ( 32772 )"));
         // Through the driver: the event thread posts, the window shows it.
         r.rig->queueDriverEvent(3);
         QTRY_COMPARE(Shown(c), QStringLiteral("Domain Configuration Changed"));
@@ -680,6 +681,48 @@ private slots:
         // Its crossfader still reaches the device.
         Send(c, UM_CROSSFADE, Words(300, 0), 40);
         QVERIFY(CountLines(r.rig->takeTrace(), "QEL_USB_REQ_CONTROL_TRANSFER") > 0);
+    }
+
+    // The driver's device-interface broadcasts do not say which device came
+    // or went: on a removal each container asks its own device at once and
+    // drops it when it does not answer; on an arrival a container that lost
+    // its device reopens it at once instead of at its next retry.
+    void deviceChangesDropAndReopenAtOnce()
+    {
+        PanelRig r;
+        CMixerCtrlContainer* c = r.Build(PanelRig::k1814);
+        CMixerCtrlContainer* other = r.Build(PanelRig::k610);
+        QVERIFY(c && other);
+        c->Pacer().Flush();
+        other->Pacer().Flush();
+        c->OnMeterTimer();
+        other->OnMeterTimer();
+        QVERIFY(c->Connected() && other->Connected());
+
+        QVERIFY(r.rig->unplug(kFw1814));
+        QCoreApplication::sendPostedEvents();
+        QVERIFY(!c->Connected());
+        QVERIFY(!c->MeterTimerActive());
+        QVERIFY(c->ReconnectTimerActive());
+        QVERIFY(c->InputStrips().at(0)->MeterLeft()->IsFalling());
+        QVERIFY(other->Connected());
+        QVERIFY(other->MeterTimerActive());
+        QVERIFY(!other->ReconnectTimerActive());
+        // A broadcast of another kind changes nothing.
+        Send(c, CWindowPort::kDeviceChangeMessage, 0x8006, 0);
+        QVERIFY(c->ReconnectTimerActive());
+
+        WithFirmware(r, [](qel::sim::FwFirmware& fw) { fw.knob(1, 1, -30); });
+        QVERIFY(r.rig->plug(kFw1814));
+        QCoreApplication::sendPostedEvents();
+        QVERIFY(c->Connected());
+        QVERIFY(c->MeterTimerActive());
+        QVERIFY(!c->ReconnectTimerActive());
+        QCOMPARE(c->ControlSection()->LampMode(), 1);
+        c->Pacer().Flush();
+        QCOMPARE(c->InputStrips().at(0)->VolumeLeft()->GetPos(), 30);
+        QVERIFY(other->Connected());
+        QVERIFY(!other->ReconnectTimerActive());
     }
 
     void unplugDropsTheMetersAndReplugRestores()
