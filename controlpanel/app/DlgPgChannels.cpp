@@ -94,12 +94,8 @@ void CDlgPgChannels::Refresh()
     if (drv.refreshChannels(which) == qel::QEL_OK) {
         const auto& channels = drv.channels(which);
         for (std::size_t i = 0; i < channels.size(); ++i) {
-            const std::uint32_t deviceId = channels[i].deviceId();
             qel::QEL_DEVICE_PROPERTIES device;
-            std::uint32_t got = 0;
-            if (drv.request(qel::QEL_REQ_GET_DEVICE_PROPERTIES, &deviceId, sizeof deviceId, device.data(),
-                            device.size(), &got) != qel::QEL_OK ||
-                got != device.size())
+            if (drv.getDeviceProperties(channels[i].deviceId(), device) != qel::QEL_OK)
                 continue;
             const int row = m_list->InsertItem(int(i), View()->Text(device.deviceName()));
             m_list->SetItemText(row, 1, View()->Text(channels[i].channelName()));

@@ -77,6 +77,15 @@ Status CDrv::getStreamInfo(std::uint32_t deviceId, QEL_STREAM_INFO& info) {
     return status;
 }
 
+Status CDrv::getDeviceProperties(std::uint32_t deviceId, QEL_DEVICE_PROPERTIES& record) {
+    std::uint8_t in[4];
+    os::putLe32(in, 0, deviceId);
+    QEL_DEVICE_PROPERTIES answer;
+    const Status status = requestRecord(QEL_REQ_GET_DEVICE_PROPERTIES, in, sizeof in, answer.data(), answer.size());
+    if (status == QEL_OK) record = answer;
+    return status;
+}
+
 template <class R>
 Status CDrv::getBuffer(std::uint32_t code, R& record) {
     R answer;

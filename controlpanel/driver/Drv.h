@@ -47,6 +47,9 @@ public:
     // `info` is written only on success; a plug claiming more than eight
     // rates makes the answer QEL_E_BAD_LENGTH.
     Status getStreamInfo(std::uint32_t deviceId, QEL_STREAM_INFO& info);
+    // The properties of one device by its identifier; `record` is written
+    // only on success.
+    Status getDeviceProperties(std::uint32_t deviceId, QEL_DEVICE_PROPERTIES& record);
 
     // Buffer records: a get writes the record only on success, and an answer
     // with step 0 is refused (QEL_E_BAD_LENGTH) so no user divides by it. A

@@ -458,3 +458,22 @@ TEST_F(CplDrv, DrainIsBoundedAgainstADriverThatNeverRunsDry) {
     EXPECT_EQ(refreshes, static_cast<int>(cpl::CDrv::kMaxEventsPerDrain));
     EXPECT_EQ(count(trace(), "GET_EVENT"), 0);  // answered by the platform stand-in, not the rig
 }
+
+TEST_F(CplDrv, DevicePropertiesOfOneDeviceSendTheIdLittleEndian) {
+    ASSERT_EQ(drv.refreshDeviceProperties(), QEL_OK);
+    ASSERT_FALSE(drv.deviceProperties().empty());
+    const QEL_DEVICE_PROPERTIES& listed = drv.deviceProperties()[0];
+    trace();  // only what follows
+    QEL_DEVICE_PROPERTIES record;
+    ASSERT_EQ(drv.getDeviceProperties(listed.deviceId(), record), QEL_OK);
+    char in[16];
+    std::snprintf(in, sizeof in, "in=%02x%02x%02x%02x", listed.deviceId() & 0xFF, listed.deviceId() >> 8 & 0xFF,
+                  listed.deviceId() >> 16 & 0xFF, listed.deviceId() >> 24);
+    EXPECT_EQ(trace().at(0).rfind(std::string("fw QEL_REQ_GET_DEVICE_PROPERTIES ok ") + in + " ", 0), 0u) << trace().at(0);
+    EXPECT_EQ(record.deviceName(), listed.deviceName());
+    // A short answer is refused and leaves the record as it was.
+    rig->answerNext(QEL_REQ_GET_DEVICE_PROPERTIES, std::vector<std::uint8_t>(10, 0));
+    QEL_DEVICE_PROPERTIES untouched = record;
+    EXPECT_NE(drv.getDeviceProperties(listed.deviceId(), record), QEL_OK);
+    EXPECT_EQ(record.bytes, untouched.bytes);
+}
