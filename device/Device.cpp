@@ -33,8 +33,17 @@ Status Device::openMixerDevice() {
     if (!fw_) return QEL_E_FAILED;
     CDrv& drv = context_.drv();
     // The identifier of the first driver device whose serial-number text is
-    // the look-up name.
-    openAndRefresh(drv, props_.interfaceGuid);
+    // the look-up name. The look-up's open of the control handle is given
+    // back once the device holds its own.
+    Status opened = QEL_OK;
+    openAndRefresh(drv, props_.interfaceGuid, &opened);
+    struct LookUpOpen {
+        CDrv& drv;
+        bool held;
+        ~LookUpOpen() {
+            if (held) drv.closeDriver();
+        }
+    } lookUp{drv, opened == QEL_OK};
     std::uint32_t id = 0;
     bool found = false;
     for (const auto& p : drv.deviceProperties())

@@ -21,8 +21,16 @@ Status Device::openUsb() {
     if (listed != QEL_OK)
         return opened != QEL_OK ? opened : listed;
     os::IOs& os = context_.platform();
+    // The interface of the driver device whose look-up name is this one's
+    // (the driver lists its devices in interface order); none: nothing opens.
+    const auto& records = drv.deviceProperties();
+    const auto match = std::find_if(records.begin(), records.end(), [&](const QEL_USB_DEVICE_PROPERTIES& p) {
+        return os.codePageToUtf8(p.lookupName()) == props_.lookupName;
+    });
+    if (match == records.end()) return QEL_E_FAILED;
+    const auto index = static_cast<std::uint32_t>(match - records.begin());
     os::DevInfoSet set = os.getClassDevs(props_.interfaceGuid);
-    Status status = usb_->openUsbDevice(0, set, &props_);
+    Status status = usb_->openUsbDevice(index, set, &props_);
     if (set != nullptr) os.destroyDevInfoSet(set);
     // A handle left open from before the device went away: wait for it to
     // come back (only possible while plug-and-play notification runs).

@@ -6,8 +6,8 @@
 
 namespace qel {
 
-// Opens the control handle (kept when already open) and reads the device
-// list. A handle of a driver that went away and came back answers nothing
+// Opens the control handle (kept when already open; the open counts and
+// wants its close) and reads the device list. A handle of a driver that went away and came back answers nothing
 // any more: it is then opened again once for a second try; a list that is
 // merely empty is no such sign. `opened` receives the open's status.
 template <class Driver>
@@ -15,8 +15,8 @@ Status openAndRefresh(Driver& drv, const os::Guid& guid, Status* opened = nullpt
     Status open = drv.openDriver(guid);
     Status listed = drv.refreshDeviceProperties();
     if (open == QEL_OK && listed != QEL_OK && listed != QEL_E_NO_DEVICES) {
-        drv.closeDriver();
-        open = drv.openDriver(guid);
+        // Replaced under the devices that share it: their opens stay counted.
+        open = drv.reopenDriver(guid);
         listed = drv.refreshDeviceProperties();
     }
     if (opened) *opened = open;

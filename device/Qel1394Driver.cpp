@@ -4,7 +4,10 @@
 
 namespace qel {
 
-CQel1394Driver::~CQel1394Driver() { closeDriver(); }
+CQel1394Driver::~CQel1394Driver() {
+    std::lock_guard lock(lock_);
+    closeHandle();
+}
 
 bool CQel1394Driver::isOpen() const {
     std::lock_guard lock(lock_);
@@ -19,7 +22,21 @@ std::uint32_t CQel1394Driver::versionCode() const { return QEL_REQ_GET_DRIVER_VE
 
 Status CQel1394Driver::openDriver(const os::Guid& interfaceGuid) {
     std::lock_guard lock(lock_);
-    if (control_ != nullptr) return QEL_OK;
+    const Status status = control_ != nullptr ? QEL_OK : openHandle(interfaceGuid);
+    if (status == QEL_OK) ++opens_;
+    return status;
+}
+
+Status CQel1394Driver::reopenDriver(const os::Guid& interfaceGuid) {
+    std::lock_guard lock(lock_);
+    closeHandle();
+    const Status status = openHandle(interfaceGuid);
+    // A caller without an outstanding open now holds one.
+    if (status == QEL_OK && opens_ == 0) opens_ = 1;
+    return status;
+}
+
+Status CQel1394Driver::openHandle(const os::Guid& interfaceGuid) {
     const std::string path = "\\\\.\\" + interfaceGuid.registryText();
     std::uint32_t error = 0;
     control_ = os_.openPath(path, /*overlapped=*/false, error);
@@ -42,6 +59,11 @@ Status CQel1394Driver::openDriver(const os::Guid& interfaceGuid) {
 
 void CQel1394Driver::closeDriver() {
     std::lock_guard lock(lock_);
+    if (opens_ > 0) --opens_;
+    if (opens_ == 0) closeHandle();
+}
+
+void CQel1394Driver::closeHandle() {
     if (control_ != nullptr) {
         os_.closeHandle(control_);
         control_ = nullptr;

@@ -17,9 +17,14 @@ public:
     CQel1394Driver(const CQel1394Driver&) = delete;
     CQel1394Driver& operator=(const CQel1394Driver&) = delete;
 
-    // Opens "\\.\{GUID}" unless open already (then 0, nothing sent).
+    // Opens "\\.\{GUID}" unless open already (then 0, nothing sent). The
+    // handle is shared: every successful open counts, and only the close that
+    // matches the last outstanding open really closes it.
     Status openDriver(const os::Guid& interfaceGuid);
     void closeDriver();
+    // Replaces a stale handle (its driver went away and came back) by a new
+    // one; the outstanding opens stay counted.
+    Status reopenDriver(const os::Guid& interfaceGuid);
     Status request(std::uint32_t code, const void* in, std::uint32_t inLen, void* out, std::uint32_t outLen,
                    std::uint32_t* bytesReturned = nullptr);
 
@@ -39,7 +44,11 @@ protected:
     mutable std::recursive_mutex lock_;
 
 private:
+    Status openHandle(const os::Guid& interfaceGuid);
+    void closeHandle();
+
     os::Handle control_ = nullptr;
+    std::uint32_t opens_ = 0;  // successful opens not yet closed
     QEL_DRIVER_VERSION version_;
 };
 

@@ -162,6 +162,7 @@ TEST_F(Drv, SyncSettingsAndParameterRoundTrip) {
 }
 
 TEST_F(Drv, NameLookUpsOpenAndCloseTheDriver) {
+    ctx.drv().closeDriver();  // the fixture's open: the look-ups' own opens are left
     CQelDevice dev(ctx, fw(), 0xA0DE);
     std::string name = "unchanged";
     EXPECT_EQ(dev.getDeviceName(fw(), 77, name), QEL_OK);

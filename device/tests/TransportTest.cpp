@@ -44,11 +44,35 @@ TEST_F(Transport, SecondOpenDriverSendsNothingAndClosedDriverRefusesRequests) {
     trace();
     EXPECT_EQ(drv.openDriver(fw()), QEL_OK);
     EXPECT_TRUE(trace().empty());
+    // Each open has its close: the first close leaves the handle to the other.
     drv.closeDriver();
+    EXPECT_TRUE(drv.isOpen());
     std::uint8_t out[12];
+    EXPECT_EQ(drv.request(QEL_REQ_GET_SYNC_SETTINGS, nullptr, 0, out, sizeof out), QEL_OK);
+    trace();
+    drv.closeDriver();
+    EXPECT_FALSE(drv.isOpen());
     EXPECT_EQ(drv.request(QEL_REQ_GET_SYNC_SETTINGS, nullptr, 0, out, sizeof out), QEL_E_NOT_OPEN);
     EXPECT_TRUE(trace().empty());
-    drv.closeDriver();  // closing twice is harmless
+    drv.closeDriver();  // closing more often than opened is harmless
+    ASSERT_EQ(drv.openDriver(fw()), QEL_OK);
+    drv.closeDriver();
+    EXPECT_FALSE(drv.isOpen());
+}
+
+TEST_F(Transport, ReopeningAStaleControlHandleKeepsItsOpensCounted) {
+    CDrv& drv = ctx.drv();
+    ASSERT_EQ(drv.openDriver(fw()), QEL_OK);
+    ASSERT_EQ(drv.openDriver(fw()), QEL_OK);
+    trace();
+    ASSERT_EQ(drv.reopenDriver(fw()), QEL_OK);
+    const auto t = trace();
+    ASSERT_EQ(t.size(), 1u);  // a new handle: its version request
+    EXPECT_EQ(t[0].rfind("fw QEL_REQ_GET_DRIVER_VERSION ok", 0), 0u);
+    drv.closeDriver();
+    EXPECT_TRUE(drv.isOpen());
+    drv.closeDriver();
+    EXPECT_FALSE(drv.isOpen());
 }
 
 TEST_F(Transport, OpenDriverWithUnknownGuidPassesThePlatformError) {

@@ -406,6 +406,20 @@ TEST_F(Usb, DeviceInterfaceRecordsAreReadWithinBounds) {
 
 // ---------------------------------------------------------------- the adapter
 
+// The adapter opens the USB device of its look-up name, not whichever
+// interface comes first; with no such device nothing is opened.
+TEST_F(Usb, AdapterWithoutItsDeviceByNameOpensNothing) {
+    auto d = adapter();
+    rig->withUsbDevice(kUsbId, [](sim::UsbDeviceModel& m) { m.lookupName = "someone else"; });
+    EXPECT_EQ(d->openMixerDevice(), QEL_E_FAILED);
+    EXPECT_FALSE(d->usb()->isOpen());
+    for (const std::string& line : trace()) EXPECT_EQ(line.rfind("usb:", 0), std::string::npos) << line;
+    // Under its name again, it opens.
+    rig->withUsbDevice(kUsbId, [&](sim::UsbDeviceModel& m) { m.lookupName = d->props().lookupName; });
+    EXPECT_EQ(d->openMixerDevice(), QEL_OK);
+    EXPECT_TRUE(d->usb()->isOpen());
+}
+
 TEST_F(Usb, AdapterOpensAndReadsTheSyncSource) {
     auto d = adapter();
     ASSERT_EQ(d->openMixerDevice(), QEL_OK);
