@@ -25,6 +25,7 @@ constexpr std::uint32_t kFileNotFound = 2;
 constexpr std::uint32_t kWdmDeviceInUse = 0xE0000047;
 constexpr std::uint32_t kRateNotSupported = 0xE0000080;
 constexpr std::size_t kMaxQueuedEvents = 256;
+constexpr std::uint32_t kConfigurationChanged = 3;  // driver event: the device set changed
 constexpr std::size_t kDeviceListMax = 64;
 constexpr std::size_t kSyncModesMax = 16;
 
@@ -100,6 +101,8 @@ bool Rig::plug(std::uint32_t deviceId) {
         d->generation++;
     }
     notify(fireWireGuid(), 0x8000u, fwDevicePath(deviceId));
+    // The driver's own report of its changed device set.
+    queueDriverEvent(kConfigurationChanged);
     return true;
 }
 
@@ -123,6 +126,7 @@ bool Rig::unplug(std::uint32_t deviceId) {
     }
     opsChanged_.notify_all();
     notify(fireWireGuid(), 0x8004u, fwDevicePath(deviceId));
+    queueDriverEvent(kConfigurationChanged);
     return true;
 }
 
@@ -223,6 +227,11 @@ void Rig::setDelay(std::uint32_t code, std::uint32_t ms) {
 void Rig::setWdmInUse(bool inUse) {
     std::lock_guard lock(mutex_);
     wdmInUse_ = inUse;
+}
+
+std::size_t Rig::pendingRequests() const {
+    std::lock_guard lock(mutex_);
+    return static_cast<std::size_t>(std::count_if(ops_.begin(), ops_.end(), [](const auto& o) { return !o.second.done; }));
 }
 
 std::uint32_t Rig::delayFor(std::uint32_t code) const {

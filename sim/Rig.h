@@ -142,6 +142,8 @@ public:
     void setVersionAnswer(const std::vector<std::uint8_t>& bytes);
     // Requests with this code (0: every request) take `ms` before they complete.
     void setDelay(std::uint32_t code, std::uint32_t ms);
+    // Overlapped requests not yet completed (delayed or waiting for a cancel).
+    std::size_t pendingRequests() const;
     // The next request with this code answers with these bytes instead
     // (status 0; cut to the output buffer): short and malformed answers.
     void answerNext(std::uint32_t code, std::vector<std::uint8_t> bytes);

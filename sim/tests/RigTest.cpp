@@ -145,6 +145,43 @@ TEST_F(RigTest, DriverEventsQueuePerControlHandleAndSignalTheRegisteredEvent) {
     os.closeHandle(e);
 }
 
+// A change of the device set is a driver event too: 3 (configuration
+// changed) on every control handle, signalled where an event is registered.
+TEST_F(RigTest, PlugAndUnplugQueueConfigurationChangedOnEveryControlHandle) {
+    std::uint32_t err = 0;
+    const std::string path = "\\\\.\\" + sim::fireWireGuid().registryText();
+    os::Handle listener = os.openPath(path, false, err);
+    os::Handle e = os.createEvent(false, false);
+    std::uint8_t value[4];
+    os::putLe32(value, 0, os.eventValue(e));
+    ASSERT_EQ(os.ioctl(listener, sim::req::kRegisterEvent, value, 4, nullptr, 0, nullptr), 0u);
+    std::uint8_t record[12];
+    std::uint32_t got = 0;
+    const auto events = [&](os::Handle h) {
+        std::vector<std::uint32_t> codes;
+        while (os.ioctl(h, sim::req::kGetEvent, nullptr, 0, record, 12, &got) == 0) codes.push_back(os::getLe32(record, 0));
+        return codes;
+    };
+
+    ASSERT_TRUE(rig->unplug(2));
+    EXPECT_EQ(os.waitForOne(e, 1000), os::kWaitObject0);
+    EXPECT_EQ(events(listener), std::vector<std::uint32_t>{3});
+    ASSERT_TRUE(rig->plug(2));
+    EXPECT_EQ(os.waitForOne(e, 1000), os::kWaitObject0);
+    EXPECT_EQ(events(listener), std::vector<std::uint32_t>{3});
+    // A refused plug changes nothing and reports nothing.
+    EXPECT_FALSE(rig->plug(2));
+    EXPECT_FALSE(rig->unplug(99));
+    EXPECT_EQ(os.waitForOne(e, 0), os::kWaitTimeout);
+    EXPECT_TRUE(events(listener).empty());
+    // The USB driver has no events; its device set (the U410, 0x10) leaves the
+    // FireWire queue alone.
+    ASSERT_TRUE(rig->usbRemove(0x10));
+    EXPECT_TRUE(events(listener).empty());
+    os.closeHandle(listener);
+    os.closeHandle(e);
+}
+
 TEST_F(RigTest, EveryRequestIsTracedOnceWithItsEndpoint) {
     std::uint32_t err = 0;
     os::Handle control = os.openPath("\\\\.\\" + sim::fireWireGuid().registryText(), false, err);

@@ -103,12 +103,16 @@ void addDriverCommands(Qelctl& tool) {
 
 void addDriverSimCommands(Qelctl& tool) {
     sim::Rig& rig = tool.rig();
-    auto plugOrUnplug = [&rig](bool plug) {
-        return [&rig, plug](const Args& a, std::ostream& out) -> std::optional<CommandError> {
+    auto plugOrUnplug = [&tool, &rig](bool plug) {
+        return [&tool, &rig, plug](const Args& a, std::ostream& out) -> std::optional<CommandError> {
             const char* what = plug ? "plug" : "unplug";
             if (a.size() != 1) return usage(std::string("sim ") + what + " DEVICE");
             const auto id = rig.findDevice(a[0]);
             if (!id) return usage("unknown device: " + a[0]);
+            // The driver reports the changed device set as an event on every
+            // control handle: the session's is open to receive it (a later
+            // `events` shows it), when the driver can be opened at all.
+            (void)tool.ensureDriver();
             if (!(plug ? rig.plug(*id) : rig.unplug(*id)))
                 return usage("device " + a[0] + (plug ? " is present already" : " is not present"));
             out << "sim " << what << " " << *id << "\n";

@@ -73,6 +73,12 @@ TEST(Qelctl, DriverEventsAreDrainedInOrder) {
     EXPECT_EQ(r.out, "event 1\nevent 3\n");
 }
 
+TEST(Qelctl, UnplugAndPlugAreConfigurationChangedEvents) {
+    const Result r = run({"-"}, "sim unplug 2\nevents\nsim plug 2\nsim event 1\nevents\n");
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out, "sim unplug 2\nevent 3\nsim plug 2\nevent 3\nevent 1\n");
+}
+
 TEST(Qelctl, SyncModesAndSettings) {
     Result r = run({"sync-modes", "Stage 1814"});
     EXPECT_EQ(r.code, 0) << r.err;
