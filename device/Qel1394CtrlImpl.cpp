@@ -8,7 +8,7 @@ namespace qel {
 CQel1394CtrlImpl::~CQel1394CtrlImpl() { close(); }
 
 Status CQel1394CtrlImpl::open(os::DevInfoSet set, std::uint32_t index, const os::Guid* interfaceGuid) {
-    if (device_ != nullptr) return QEL_E_BAD_CALL;
+    if (isOpen()) return QEL_E_BAD_CALL;
     if (set == nullptr || interfaceGuid == nullptr) return QEL_E_INVALID_ARG;
     devicePath_.clear();
 
@@ -19,16 +19,21 @@ Status CQel1394CtrlImpl::open(os::DevInfoSet set, std::uint32_t index, const os:
     devicePath_ = path;
 
     std::uint32_t openError = 0;
-    device_ = os_.openPath(path, /*overlapped=*/true, openError);
-    if (device_ == nullptr) return QEL_E_OPEN_FAILED;
+    os::Handle device = os_.openPath(path, /*overlapped=*/true, openError);
+    if (device == nullptr) return QEL_E_OPEN_FAILED;
 
     Status status = QEL_OK;
-    requestEvent_ = os_.createEvent(/*manualReset=*/false, /*initialState=*/false);
-    if (requestEvent_ == nullptr) {
-        status = QEL_E_NO_EVENT;
-    } else {
+    os::Handle requestEvent = os_.createEvent(/*manualReset=*/false, /*initialState=*/false);
+    {
+        std::lock_guard lock(requestLock_);
+        device_ = device;
+        requestEvent_ = requestEvent;
         overlapped_ = os::Overlapped{};
         overlapped_.event = requestEvent_;
+    }
+    if (requestEvent == nullptr) {
+        status = QEL_E_NO_EVENT;
+    } else {
         QEL_DRIVER_VERSION version;
         std::uint32_t got = 0;
         status = sendRequest(QEL_REQ_GET_DRIVER_VERSION, nullptr, 0, version.data(), version.size(), &got);
@@ -44,11 +49,16 @@ Status CQel1394CtrlImpl::open(os::DevInfoSet set, std::uint32_t index, const os:
     return status;
 }
 
+void CQel1394CtrlImpl::cancelPending() {
+    std::lock_guard lock(cancelLock_);
+    if (os::Handle device = device_.load()) os_.cancelIo(device);
+}
+
 void CQel1394CtrlImpl::close() {
-    if (device_ != nullptr) {
-        os_.closeHandle(device_);
-        device_ = nullptr;
-    }
+    cancelPending();
+    std::lock_guard lock(requestLock_);
+    std::lock_guard cancel(cancelLock_);
+    if (os::Handle device = device_.exchange(nullptr)) os_.closeHandle(device);
     if (requestEvent_ != nullptr) {
         os_.closeHandle(requestEvent_);
         requestEvent_ = nullptr;
@@ -58,12 +68,14 @@ void CQel1394CtrlImpl::close() {
 Status CQel1394CtrlImpl::sendRequest(std::uint32_t code, const void* in, std::uint32_t inLen, void* out,
                                      std::uint32_t outLen, std::uint32_t* bytesReturned) {
     if (bytesReturned != nullptr) *bytesReturned = 0;
-    if (device_ == nullptr) return QEL_E_DEVICE_NOT_OPEN;
+    // The handle is read under the lock that close() holds while it changes it.
     std::lock_guard lock(requestLock_);
-    std::uint32_t status = os_.ioctlOverlapped(device_, code, in, inLen, out, outLen, overlapped_);
+    os::Handle device = device_.load();
+    if (device == nullptr) return QEL_E_DEVICE_NOT_OPEN;
+    std::uint32_t status = os_.ioctlOverlapped(device, code, in, inLen, out, outLen, overlapped_);
     if (status == os::kErrorIoPending || (status == 0 && bytesReturned != nullptr)) {
         std::uint32_t got = 0;
-        status = os_.getOverlappedResult(device_, overlapped_, &got, /*wait=*/true);
+        status = os_.getOverlappedResult(device, overlapped_, &got, /*wait=*/true);
         if (bytesReturned != nullptr) *bytesReturned = got;
     }
     return status;
@@ -72,21 +84,22 @@ Status CQel1394CtrlImpl::sendRequest(std::uint32_t code, const void* in, std::ui
 Status CQel1394CtrlImpl::asyncReadBlock(const std::uint8_t (&in)[16], void* out, std::uint32_t outLen,
                                         std::uint32_t& bytesReturned) {
     bytesReturned = 0;
-    if (device_ == nullptr) return QEL_E_DEVICE_NOT_OPEN;
+    os::Handle device = device_.load();
+    if (device == nullptr) return QEL_E_DEVICE_NOT_OPEN;
     os::Overlapped ov;
     ov.event = os_.createEvent(/*manualReset=*/false, /*initialState=*/false);
     if (ov.event == nullptr) return QEL_E_NO_EVENT;
-    Status status = os_.ioctlOverlapped(device_, QEL_REQ_ASYNC_READ_BLOCK, in, sizeof in, out, outLen, ov);
+    Status status = os_.ioctlOverlapped(device, QEL_REQ_ASYNC_READ_BLOCK, in, sizeof in, out, outLen, ov);
     if (status == os::kErrorIoPending) {
         status = QEL_OK;
         if (os_.waitForOne(ov.event, os::kInfinite) == os::kWaitTimeout) {
             status = QEL_E_WAIT_TIMEOUT;
-            os_.cancelIo(device_);
+            os_.cancelIo(device);
             os_.waitForOne(ov.event, os::kInfinite);
         }
     }
     // The result, now without waiting; a failure replaces the status.
-    const std::uint32_t result = os_.getOverlappedResult(device_, ov, &bytesReturned, /*wait=*/false);
+    const std::uint32_t result = os_.getOverlappedResult(device, ov, &bytesReturned, /*wait=*/false);
     if (result != 0) status = result;
     os_.closeHandle(ov.event);
     return status;

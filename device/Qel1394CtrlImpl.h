@@ -1,6 +1,7 @@
 #pragma once
 // The per-device handle of a FireWire device: opened from a device-interface
 // enumeration set, carries overlapped requests under the request lock.
+#include <atomic>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -18,7 +19,12 @@ public:
     CQel1394CtrlImpl& operator=(const CQel1394CtrlImpl&) = delete;
 
     Status open(os::DevInfoSet set, std::uint32_t index, const os::Guid* interfaceGuid);
+    // Cancels what is pending on the handle, then closes it under the
+    // request lock (no request is in progress on it any more).
     void close();
+    // Ends the requests pending on the handle (they fail as aborted), so that
+    // a request that the driver never completes does not hold the lock.
+    void cancelPending();
     // `bytesReturned`, when given, receives the length of the answer.
     Status sendRequest(std::uint32_t code, const void* in, std::uint32_t inLen, void* out, std::uint32_t outLen,
                        std::uint32_t* bytesReturned = nullptr);
@@ -28,7 +34,7 @@ public:
                           std::uint32_t& bytesReturned);
 
     std::uint32_t capabilityFlag() const { return capability_; }
-    bool isOpen() const { return device_ != nullptr; }
+    bool isOpen() const { return device_.load() != nullptr; }
     const std::string& devicePath() const { return devicePath_; }
     os::IOs& platform() { return os_; }
 
@@ -36,10 +42,12 @@ protected:
     os::IOs& os_;
 
 private:
-    os::Handle device_ = nullptr;
+    // Written under the request lock; read without it by isOpen and cancelPending.
+    std::atomic<os::Handle> device_{nullptr};
     os::Overlapped overlapped_;
     os::Handle requestEvent_ = nullptr;
     std::mutex requestLock_;
+    std::mutex cancelLock_;  // a cancel never meets a handle being closed
     std::string devicePath_;
     std::uint32_t capability_ = 0;
 };

@@ -27,6 +27,7 @@ Status QelAvcEventHandler::start() {
     if (thread_.joinable() || !created()) return QEL_E_FAILED;
     os_.resetEvent(stopEvent_);
     os_.resetEvent(notifyEvent_);
+    stopping_ = false;
     CDrv& drv = device_.context().drv();
     Status status = drv.openDriver(device_.interfaceGuid());
     if (status != QEL_OK) return status;
@@ -68,13 +69,24 @@ void QelAvcEventHandler::run() {
 
 bool QelAvcEventHandler::deliver(Status& result) {
     // The driver queues at most 64 responses and signals once for several:
-    // the queue is emptied (an empty queue answers "no more items"), bounded
-    // so that the stop event gets its turn.
+    // the queue is emptied, bounded so that the stop event gets its turn.
+    // Only the first fetch of a signal must succeed; how a driver answers a
+    // fetch from an empty queue is its own ("no more items" here), so a later
+    // failure just ends the drain.
     constexpr int kMaxPerSignal = 256;
     for (int n = 0; n < kMaxPerSignal; ++n) {
+        if (stopping_) {
+            result = QEL_OK;
+            return false;
+        }
         AvcFrame response;
         const Status status = device_.fetchNotifyResponse(response);
         if (status == os::kErrorNoMoreItems) return true;
+        if (status != QEL_OK && stopping_) {
+            result = QEL_OK;
+            return false;
+        }
+        if (status != QEL_OK && n > 0) return true;
         if (status != QEL_OK) {
             char text[64];
             std::snprintf(text, sizeof text, "GetNotifyResponse failed, ErrorCode=0x%08X\n",
@@ -104,7 +116,7 @@ bool QelAvcEventHandler::deliver(Status& result) {
         const bool updated = applyNotifyResponse(response, match);
         // The device has ended this NOTIFY: arm it again even when the
         // response was too short to carry the value.
-        device_.armNotify(*m.command);
+        if (!stopping_) device_.armNotify(*m.command);
         if (updated) m.window->postMessage(m.message, reinterpret_cast<std::uintptr_t>(m.command), 0);
     }
     os_.setEvent(notifyEvent_);
@@ -113,14 +125,20 @@ bool QelAvcEventHandler::deliver(Status& result) {
 
 Status QelAvcEventHandler::stop(std::uint32_t timeoutMs) {
     Status status = QEL_OK;
-    if (device_.isOpen()) device_.sendRequest(QEL_REQ_CANCEL_NOTIFY, nullptr, 0, nullptr, 0);
     std::thread thread;
     {
         std::lock_guard lock(lock_);
         thread.swap(thread_);
     }
     if (thread.joinable()) {
+        // A fetch or transaction the thread waits in would hold the request
+        // lock for as long as the driver takes: end it first.
+        stopping_ = true;
         os_.setEvent(stopEvent_);
+        device_.cancelPending();
+    }
+    if (device_.isOpen()) device_.sendRequest(QEL_REQ_CANCEL_NOTIFY, nullptr, 0, nullptr, 0);
+    if (thread.joinable()) {
         if (os_.waitForOne(exitedEvent_, timeoutMs) != os::kWaitObject0) status = QEL_E_FAILED;
         // The thread uses this object: it is joined even after the limit.
         thread.join();

@@ -3,6 +3,7 @@
 // notify event the driver signals, fetches the final responses, copies each
 // new value into the registered command it belongs to, arms that command
 // again and posts the registration's message with the command as wParam.
+#include <atomic>
 #include <cstdint>
 #include <mutex>
 #include <thread>
@@ -66,6 +67,9 @@ private:
     os::Handle notifyEvent_ = nullptr;
     os::Handle exitedEvent_ = nullptr;  // manual reset: the thread has ended
     Status result_ = QEL_OK;
+    // Set by stop before it cancels the thread's pending request: the failure
+    // that follows is the stop, not an error to show.
+    std::atomic<bool> stopping_{false};
     mutable std::recursive_mutex lock_;
 };
 

@@ -230,6 +230,25 @@ TEST_F(EventTest, FailedFetchShowsTheStatusAndEndsTheThread) {
     EXPECT_TRUE(w1.posted().empty());
 }
 
+// A driver need not answer a fetch from an emptied queue the way this rig
+// does: after a successful fetch any failure just ends that drain.
+TEST_F(EventTest, FailureAfterASuccessfulFetchEndsTheDrainSilently) {
+    open();
+    ASSERT_TRUE(device.registerForAVCEvents(&block4, &w1, 0x8005));
+    for (const double db : {-6.0, -2.0}) {
+        // The fetch after the one that delivers answers 31, not "no more items".
+        rig->failNext(QEL_REQ_GET_NOTIFY_RESPONSE, 1, 31, /*skip=*/1);
+        rig->withFwDevice(1, [&](sim::FwDeviceModel& m) { firmware(m).knob(4, 0, db); });
+        ASSERT_TRUE(w1.waitFor([&](const auto& p) {
+            return std::any_of(p.begin(), p.end(), [&](const Posted& x) {
+                return x.data == std::vector<std::uint8_t>{static_cast<std::uint8_t>(static_cast<int>(db)), 0x00};
+            });
+        })) << db;
+    }
+    EXPECT_TRUE(device.avcEventsStarted());
+    EXPECT_TRUE(boxes.texts().empty());
+}
+
 TEST_F(EventTest, UnregisteringRemovesTheFirstCommandWithThatCodeSilently) {
     open();
     ASSERT_TRUE(device.registerForAVCEvents(&message, &w1, QEL_MSG_DEVICE_MESSAGE));
@@ -264,6 +283,85 @@ TEST_F(EventTest, ClosingCancelsTheNotifiesAndForgetsTheRegistrations) {
     device.readDigitalInDetection(ctx.avc().coaxialInput, detected, rate);
     EXPECT_FALSE(detected);
     EXPECT_EQ(rate, 15);
+}
+
+// ---------------------------------------------------------------- close limits
+
+// The AV/C thread waits in a fetch the driver does not complete (within a
+// minute, far past the stop limit). Closing cancels it rather than queueing
+// behind it, and the thread ends without a message box.
+TEST_F(EventTest, CloseReturnsWithinTheStopLimitWhileARequestStaysPending) {
+    open();
+    ASSERT_TRUE(device.registerForAVCEvents(&block4, &w1, 0x8005));
+    rig->setDelay(QEL_REQ_GET_NOTIFY_RESPONSE, 60000);
+    rig->withFwDevice(1, [&](sim::FwDeviceModel& m) { firmware(m).knob(4, 0, -6.0); });
+    for (int i = 0; i < 500 && rig->pendingRequests() == 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_EQ(rig->pendingRequests(), 1u);
+    const auto before = std::chrono::steady_clock::now();
+    device.closeDevice();
+    EXPECT_LT(std::chrono::steady_clock::now() - before,
+              std::chrono::milliseconds(QEL_EVENT_THREAD_STOP_MS) + std::chrono::seconds(2));
+    EXPECT_EQ(rig->pendingRequests(), 0u);
+    EXPECT_FALSE(device.isOpen());
+    EXPECT_EQ(device.avcEventHandler(), nullptr);
+    EXPECT_TRUE(boxes.texts().empty());
+    // Reopened, the device delivers again.
+    rig->setDelay(QEL_REQ_GET_NOTIFY_RESPONSE, 0);
+    open();
+    ASSERT_TRUE(device.registerForAVCEvents(&block4, &w1, 0x8005));
+    rig->withFwDevice(1, [&](sim::FwDeviceModel& m) { firmware(m).knob(4, 0, -2.0); });
+    ASSERT_TRUE(w1.waitFor([&](const auto& p) {
+        return std::any_of(p.begin(), p.end(), [](const Posted& x) { return x.data == std::vector<std::uint8_t>{0xFE, 0x00}; });
+    }));
+}
+
+// ---------------------------------------------------------------- two devices
+
+// Both devices share the process-wide control handle. One going away (an
+// unplug, then its close) leaves the other's requests, knob notifications
+// and handle alone: no control handle is opened again for it.
+TEST_F(EventTest, TwoDevicesKeepWorkingWhenOneIsUnpluggedAndReplugged) {
+    CQelDevice second(ctx, fw(), QEL_KAVRO_COMPANY_ID);
+    AVCSUFeatureBlockNotifyCMD secondBlock4(4);
+    open(1);
+    ASSERT_EQ(second.openDevice(fw(), 2), QEL_OK);
+    ASSERT_TRUE(device.registerForAVCEvents(&block4, &w1, 0x8005));
+    ASSERT_TRUE(second.registerForAVCEvents(&secondBlock4, &w2, 0x8005));
+    const auto controlOpens = [](const std::vector<std::string>& t) {
+        return std::count_if(t.begin(), t.end(),
+                             [](const std::string& l) { return l.rfind("fw QEL_REQ_GET_DRIVER_VERSION ", 0) == 0; });
+    };
+    trace();
+
+    ASSERT_TRUE(rig->unplug(1));
+    device.closeDevice();
+    EXPECT_TRUE(ctx.drv().isOpen());
+    EXPECT_EQ(second.refreshDevices(), QEL_OK);
+    EXPECT_EQ(second.readSyncParameter(), QEL_OK);
+    EXPECT_EQ(second.setVolume(2, 1, -7.0), QEL_OK);
+    rig->withFwDevice(2, [&](sim::FwDeviceModel& m) { firmware(m).knob(4, 0, -6.0); });
+    ASSERT_TRUE(w2.waitForCount(1));
+    EXPECT_EQ(w2.posted()[0].data, (std::vector<std::uint8_t>{0xFA, 0x00}));
+    EXPECT_TRUE(second.avcEventsStarted());
+    EXPECT_EQ(controlOpens(trace()), 0);
+
+    ASSERT_TRUE(rig->plug(1));
+    open(1);
+    ASSERT_TRUE(device.registerForAVCEvents(&block4, &w1, 0x8005));
+    rig->withFwDevice(1, [&](sim::FwDeviceModel& m) { firmware(m).knob(4, 0, -2.0); });
+    rig->withFwDevice(2, [&](sim::FwDeviceModel& m) { firmware(m).knob(4, 0, -1.0); });
+    ASSERT_TRUE(w1.waitForCount(1));
+    ASSERT_TRUE(w2.waitForCount(2));
+    EXPECT_EQ(second.refreshDevices(), QEL_OK);
+    EXPECT_EQ(ctx.drv().deviceProperties().size(), 2u);
+    EXPECT_EQ(controlOpens(trace()), 0);  // the handle stayed open throughout
+
+    // The last close really closes it.
+    second.closeDevice();
+    EXPECT_TRUE(ctx.drv().isOpen());
+    device.closeDevice();
+    EXPECT_FALSE(ctx.drv().isOpen());
 }
 
 // ---------------------------------------------------------------- stress
