@@ -5,6 +5,7 @@
 #include <dbt.h>
 #include <setupapi.h>
 
+#include <chrono>
 #include <condition_variable>
 #include <cstring>
 #include <map>
@@ -37,12 +38,14 @@ struct Win32Os::Notifier {
         HDEVNOTIFY handle = nullptr;
         DeviceChangeCallback callback;
     };
+    Win32Os::Options options;
     std::mutex mutex;
     std::condition_variable ready;
     std::thread thread;
     HWND window = nullptr;
     bool started = false;
     bool windowTried = false;  // the thread has tried to create the window
+    bool finished = false;     // the thread has ended
     std::map<HDEVNOTIFY, Registration> registrations;
 
     static LRESULT CALLBACK proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -74,18 +77,42 @@ struct Win32Os::Notifier {
         return DefWindowProcA(hwnd, msg, wParam, lParam);
     }
 
-    bool start() {
+    // Makes the window on its thread; after a failed creation the next call tries again.
+    bool start(const std::shared_ptr<Notifier>& self) {
         std::unique_lock lock(mutex);
-        if (started) return window != nullptr;
+        if (started && window != nullptr) return true;
+        if (started) {
+            // The last try failed and its thread has ended (or is ending).
+            ready.wait(lock, [this] { return finished; });
+            lock.unlock();
+            if (thread.joinable()) thread.join();
+            lock.lock();
+        }
         started = true;
-        thread = std::thread([this] {
+        windowTried = false;
+        finished = false;
+        window = nullptr;
+        thread = std::thread([this, self] {
+            run();
+            std::lock_guard inner(mutex);
+            finished = true;
+            ready.notify_all();
+        });
+        ready.wait(lock, [this] { return windowTried; });
+        return window != nullptr;
+    }
+
+    void run() {
+        {
             WNDCLASSA wc{};
             wc.lpfnWndProc = &Notifier::proc;
             wc.hInstance = GetModuleHandleA(nullptr);
             wc.lpszClassName = "PnPNotificatorWndCls";
             RegisterClassA(&wc);
-            HWND hwnd = CreateWindowA(wc.lpszClassName, "PnPNotificator_HiddenWindow", 0, 0, 0, 0, 0, nullptr,
-                                      nullptr, wc.hInstance, nullptr);
+            HWND hwnd = nullptr;
+            if (!options.mayCreateWindow || options.mayCreateWindow())
+                hwnd = CreateWindowA(wc.lpszClassName, "PnPNotificator_HiddenWindow", 0, 0, 0, 0, 0, nullptr,
+                                     nullptr, wc.hInstance, nullptr);
             if (hwnd != nullptr) SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
             {
                 std::lock_guard inner(mutex);
@@ -99,9 +126,7 @@ struct Win32Os::Notifier {
                 TranslateMessage(&msg);
                 DispatchMessageA(&msg);
             }
-        });
-        ready.wait(lock, [this] { return windowTried; });
-        return window != nullptr;
+        }
     }
 
     void stop() {
@@ -113,15 +138,25 @@ struct Win32Os::Notifier {
             w = window;
         }
         if (w != nullptr) PostMessageA(w, WM_CLOSE, 0, 0);
-        if (thread.joinable()) thread.join();
+        if (!thread.joinable()) return;
+        bool ended = false;
+        {
+            std::unique_lock lock(mutex);
+            ended = ready.wait_for(lock, std::chrono::milliseconds(options.stopLimitMs), [this] { return finished; });
+        }
+        // Past the limit the thread keeps the notifier alive by its own reference.
+        if (ended)
+            thread.join();
+        else
+            thread.detach();
     }
 };
 
-Win32Os::Win32Os() : notifier_(new Notifier) {}
-Win32Os::~Win32Os() {
-    notifier_->stop();
-    delete notifier_;
+Win32Os::Win32Os() : Win32Os(Options{}) {}
+Win32Os::Win32Os(Options options) : notifier_(std::make_shared<Notifier>()) {
+    notifier_->options = std::move(options);
 }
+Win32Os::~Win32Os() { notifier_->stop(); }
 
 DevInfoSet Win32Os::getClassDevs(const Guid& interfaceGuid) {
     const GUID g = toWin(interfaceGuid);
@@ -209,7 +244,7 @@ std::uint32_t Win32Os::eventValue(Handle e) {
 }
 
 Handle Win32Os::registerDeviceNotification(const Guid& interfaceGuid, DeviceChangeCallback callback) {
-    if (!notifier_->start()) return nullptr;
+    if (!notifier_->start(notifier_)) return nullptr;
     DEV_BROADCAST_DEVICEINTERFACE_A filter{};
     filter.dbcc_size = sizeof filter;  // 32 bytes
     filter.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;

@@ -1,12 +1,25 @@
 #pragma once
 // The platform calls on Windows.
+#include <functional>
+#include <memory>
+
 #include "os/Os.h"
 
 namespace qel::os {
 
 class Win32Os final : public IOs {
 public:
+    struct Options {
+        // Asked before the hidden notification window is made: false refuses
+        // it, as the system may (tests). Empty: always made.
+        std::function<bool()> mayCreateWindow;
+        // How long the stop waits for the window's thread (a device-change
+        // callback that does not return); past it the thread runs on alone.
+        std::uint32_t stopLimitMs = 10000;
+    };
+
     Win32Os();
+    explicit Win32Os(Options options);
     ~Win32Os() override;
 
     DevInfoSet getClassDevs(const Guid& interfaceGuid) override;
@@ -33,7 +46,7 @@ public:
     struct Notifier;
 
 private:
-    Notifier* notifier_;
+    std::shared_ptr<Notifier> notifier_;  // shared with the window's thread
 };
 
 }  // namespace qel::os
