@@ -13,6 +13,11 @@ run: build
 test: build
 	cd $(BUILD) && QEL_SIM_SOCKET=$$PWD/no-rig-process.sock ctest --output-on-failure -j $(JOBS)
 
+# The whole suite SOAK times over (default 30) with every core loaded.
+SOAK ?= 30
+soak: build
+	scripts/soak $(BUILD) $(SOAK)
+
 bootstrap:
 	@scripts/bootstrap
 
