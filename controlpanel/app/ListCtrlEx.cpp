@@ -1,6 +1,7 @@
 #include "controlpanel/app/ListCtrlEx.h"
 
 #include <QHeaderView>
+#include <QItemSelectionModel>
 
 namespace {
 constexpr int kDataRole = Qt::UserRole;
@@ -24,6 +25,18 @@ CListCtrlEx::CListCtrlEx(QWidget* parent) : QTableWidget(parent)
                 if (previous >= 0 && previous != row)
                     emit ItemChanged(previous);
                 if (row >= 0 && row != previous)
+                    emit ItemChanged(row);
+            });
+    // A selection changed without moving the focus (Ctrl+click on the selected
+    // row clears it) is a row change too.
+    connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this](const QItemSelection& selected, const QItemSelection& deselected) {
+                QList<int> rows;
+                for (const QItemSelection* range : {&deselected, &selected})
+                    for (const QModelIndex& index : range->indexes())
+                        if (!rows.contains(index.row()))
+                            rows.append(index.row());
+                for (const int row : rows)
                     emit ItemChanged(row);
             });
     connect(this, &QTableWidget::itemChanged, this, [this](QTableWidgetItem* item) {

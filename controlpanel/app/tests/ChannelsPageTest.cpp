@@ -70,6 +70,27 @@ private slots:
         QVERIFY(FindControl(In(), IDC_HARDWARE_NAME_LABEL)->isEnabled());
     }
 
+    void ctrlClickThatClearsTheSelectionDisablesTheEditing()
+    {
+        Start();
+        m_frame->show();
+        View()->Tree()->SelectItem(View()->TreeItem(1));
+        QVERIFY(QTest::qWaitForWindowExposed(m_frame.get()));
+        CListCtrlEx* list = List(In());
+        list->SelectItem(2);
+        QVERIFY(EditButton(In())->isEnabled());
+        const QRect cell = list->visualRect(list->model()->index(2, 1));
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::ControlModifier, cell.center());
+        QCOMPARE(list->GetSelectedIndex(), -1);
+        QVERIFY(!EditButton(In())->isEnabled());
+        QVERIFY(!Hardware(In())->isEnabled());
+        QCOMPARE(Hardware(In())->text(), QString());
+        // A plain click selects again.
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, cell.center());
+        QCOMPARE(list->GetSelectedIndex(), 2);
+        QVERIFY(EditButton(In())->isEnabled());
+    }
+
     void optionCheckBoxIsSharedByBothPages()
     {
         Start();
