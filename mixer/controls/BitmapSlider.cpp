@@ -245,9 +245,14 @@ void CBitmapSlider::keyPressEvent(QKeyEvent* event)
     case Qt::Key_Down: position += 1; break;
     default: QWidget::keyPressEvent(event); return;
     }
+    MoveByUser(position);
+    event->accept();
+}
+
+void CBitmapSlider::MoveByUser(int position)
+{
     SetPos(position);
     PostToParent(UM_SLIDER_MOVED);
-    event->accept();
 }
 
 void CBitmapSlider::focusInEvent(QFocusEvent* event)

@@ -30,6 +30,9 @@ public:
     bool SetThumb(const QPixmap& thumb);
 
     virtual void SetPos(int position);
+    // A move made by the user other than by dragging (keys, screen readers):
+    // SetPos, then UM_SLIDER_MOVED with the new position, as a key press does.
+    void MoveByUser(int position);
     int GetPos() const { return m_position; }
     void SetRange(int minimum, int maximum);
     int Minimum() const { return m_minimum; }

@@ -33,6 +33,7 @@ public:
     void DropMeters() override;
     void SetCrossfade(quint32 unused1, quint32 unused2, double value) override;
     QString GetConnectionName() const override;
+    QString ControlName(const QWidget* control) const override;
 
     // The id this strip's messages carry (the container also sets the element's).
     void SetOwnBlockId(quint32 id) { m_ownBlockId = id; }

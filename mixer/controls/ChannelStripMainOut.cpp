@@ -122,3 +122,17 @@ void CChannelStripMainOut::customEvent(QEvent* event)
         ShowLevelDb(m_readout, m_volume->GetPos());
     }
 }
+
+QString CChannelStripMainOut::ControlName(const QWidget* control) const
+{
+    const QString kind = m_kindText.simplified();
+    const struct { const QWidget* control; const char* part; } parts[] = {
+        {m_volume, "volume"},        {m_balance, "balance"},
+        {m_meterLeft, "left level"}, {m_meterRight, "right level"},
+        {m_mute, "mute"},            {m_readout, "volume read-out"},
+        {m_clipLamp, "clip"}};
+    for (const auto& p : parts)
+        if (p.control == control)
+            return kind + QLatin1Char(' ') + QLatin1String(p.part);
+    return CMixerElement::ControlName(control);
+}

@@ -38,6 +38,7 @@ public:
     void DropMeters() override;
     void SetCrossfade(quint32 unused1, quint32 unused2, double value) override;
     QString GetConnectionName() const override;
+    QString ControlName(const QWidget* control) const override;
 
     // Bound to the labels; shown at the next UpdateData(false).
     void SetKindText(const QString& text) { m_kindText = text; }

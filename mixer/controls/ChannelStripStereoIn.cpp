@@ -328,3 +328,26 @@ void CChannelStripStereoIn::timerEvent(QTimerEvent* event)
     else
         CMixerElement::timerEvent(event);
 }
+
+QString CChannelStripStereoIn::ControlName(const QWidget* control) const
+{
+    // "Input 1/2": the kind and the channel numbers of the pair.
+    QString pair = m_kindText.simplified();
+    if (LeftMeterIndex() >= 0 && RightMeterIndex() >= 0)
+        pair += QStringLiteral(" %1/%2").arg(LeftMeterIndex() + 1).arg(RightMeterIndex() + 1);
+    else
+        pair += QLatin1Char(' ') + m_caption.simplified();
+    const struct { const QWidget* control; const char* part; } parts[] = {
+        {m_volumeLeft, "left volume"}, {m_volumeRight, "right volume"},
+        {m_panLeft, "left pan"},       {m_panRight, "right pan"},
+        {m_meterLeft, "left level"},   {m_meterRight, "right level"},
+        {m_muteLeft, "left mute"},     {m_muteRight, "right mute"},
+        {m_soloLeft, "left solo"},     {m_soloRight, "right solo"},
+        {m_link, "link"},              {m_readoutLeft, "left volume read-out"},
+        {m_readoutRight, "right volume read-out"}, {m_connection, "digital input status"},
+        {m_clipLamp, "clip"}};
+    for (const auto& p : parts)
+        if (p.control == control)
+            return pair + QLatin1Char(' ') + QLatin1String(p.part);
+    return CMixerElement::ControlName(control);
+}

@@ -51,6 +51,7 @@ public:
     void DropMeters() override;
     void SetCrossfade(quint32 unused1, quint32 unused2, double value) override;
     QString GetConnectionName() const override;
+    QString ControlName(const QWidget* control) const override;
 
     // Level clamped to -63..0; posts UM_VOLUME and shows the level on the channel's side.
     virtual void SendVolume(quint8 blockId, int channel, int level);

@@ -1,5 +1,7 @@
 #include "mixer/controls/ClipLamp.h"
 
+#include "mixer/controls/SurfaceAccessible.h"
+
 #include <QHelpEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -68,7 +70,7 @@ QString CClipLamp::ToolTipText() const
 bool CClipLamp::event(QEvent* event)
 {
     if (event->type() == QEvent::ToolTip) {
-        QToolTip::showText(static_cast<QHelpEvent*>(event)->globalPos(), ToolTipText(), this);
+        QToolTip::showText(static_cast<QHelpEvent*>(event)->globalPos(), surface::ControlToolTip(this), this);
         return true;
     }
     return QWidget::event(event);

@@ -331,3 +331,17 @@ void CControlSection::timerEvent(QTimerEvent* event)
     if (m_rateBlinking)
         BlinkRate();
 }
+
+QString CControlSection::ControlName(const QWidget* control) const
+{
+    if (control == m_rateReadout)
+        return QStringLiteral("Sample rate");
+    if (control == m_rateDown)
+        return QStringLiteral("Lower sample rate");
+    if (control == m_rateUp)
+        return QStringLiteral("Higher sample rate");
+    if (control == m_apply)
+        return QStringLiteral("Apply sample rate");
+    // The lamps and the group buttons take the label beside them.
+    return CMixerElement::ControlName(control);
+}

@@ -57,6 +57,7 @@ public:
     void DropMeters() override;
     void SetCrossfade(quint32 unused1, quint32 unused2, double value) override;
     QString GetConnectionName() const override;
+    QString ControlName(const QWidget* control) const override;
 
     // 1 = USB, 2 = FireWire: only that lamp and label, moved to the lower row.
     void ShowHostConnection(int type);

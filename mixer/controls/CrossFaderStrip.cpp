@@ -86,3 +86,12 @@ void CCrossFaderStrip::customEvent(QEvent* event)
     m_lastSent = value;
     m_readout->SetText(QString::asprintf("%i", position));
 }
+
+QString CCrossFaderStrip::ControlName(const QWidget* control) const
+{
+    if (control == m_slider)
+        return QStringLiteral("Crossfader");
+    if (control == m_readout)
+        return QStringLiteral("Crossfader read-out");
+    return CMixerElement::ControlName(control);
+}

@@ -35,6 +35,7 @@ public:
     // Shows the device's value unless the user holds the slider.
     void SetCrossfade(quint32 unused1, quint32 unused2, double value) override;
     QString GetConnectionName() const override;
+    QString ControlName(const QWidget* control) const override;
 
     // Narrowing hooks: the slider's track width, and the width it is cut to
     // (0 = the full track). The right label moves with PlaceControl(kRightLabelId, ...).

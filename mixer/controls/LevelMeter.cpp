@@ -1,5 +1,7 @@
 #include "mixer/controls/LevelMeter.h"
 
+#include "mixer/controls/SurfaceAccessible.h"
+
 #include <QElapsedTimer>
 #include <QHelpEvent>
 #include <QKeyEvent>
@@ -172,7 +174,7 @@ bool CLevelMeter::event(QEvent* event)
     if (event->type() == QEvent::ToolTip) {
         // Built when asked, so readings cost nothing for it.
         const auto* help = static_cast<QHelpEvent*>(event);
-        QToolTip::showText(help->globalPos(), ToolTipText(), this);
+        QToolTip::showText(help->globalPos(), surface::ControlToolTip(this), this);
         return true;
     }
     return CBitmapSlider::event(event);

@@ -6,6 +6,7 @@
 #include "mixer/controls/LevelMeter.h"
 #include "mixer/controls/MatrixStatic.h"
 #include "mixer/controls/MixerMessages.h"
+#include "mixer/controls/SurfaceAccessible.h"
 #include "mixer/controls/ValueScaling.h"
 
 #include "ui/ControlId.h"
@@ -14,8 +15,10 @@
 #include "ui/WindowMessage.h"
 
 #include <QAbstractButton>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QPainter>
+#include <QToolTip>
 
 namespace {
 
@@ -27,6 +30,7 @@ const QColor kLabelText(0xC9, 0xCE, 0xD6);
 CMixerElement::CMixerElement(int backgroundId, QWidget* parent)
     : QWidget(parent), m_backgroundId(backgroundId), m_background(CSkin::Bitmap(backgroundId))
 {
+    surface::InstallAccessibility();
     QPalette pal = palette();
     pal.setColor(QPalette::WindowText, kLabelText);
     setPalette(pal);
@@ -255,4 +259,35 @@ void CMixerElement::paintEvent(QPaintEvent*)
         painter.drawLine(r.bottomLeft(), r.bottomRight());
         painter.drawLine(r.topRight(), r.bottomRight());
     }
+}
+
+QString CMixerElement::ControlName(const QWidget* control) const
+{
+    // The label to the right of the control whose row holds the control's middle.
+    const QRect at = control->geometry();
+    const QLabel* best = nullptr;
+    for (const QLabel* label : findChildren<QLabel*>(Qt::FindDirectChildrenOnly)) {
+        const QRect r = label->geometry();
+        if (label->isVisibleTo(this) && r.left() >= at.right() && r.top() <= at.center().y() &&
+            r.bottom() >= at.center().y() && (!best || r.left() < best->x()))
+            best = label;
+    }
+    return best ? best->text().simplified() : QString();
+}
+
+bool CMixerElement::event(QEvent* event)
+{
+    if (event->type() == QEvent::ToolTip) {
+        const auto* help = static_cast<QHelpEvent*>(event);
+        QWidget* control = childAt(help->pos());
+        while (control && control->parentWidget() != this)
+            control = control->parentWidget();
+        const QString tip = control ? surface::ControlToolTip(control) : QString();
+        if (tip.isEmpty())
+            QToolTip::hideText();
+        else
+            QToolTip::showText(help->globalPos(), tip, control);
+        return true;
+    }
+    return QWidget::event(event);
 }

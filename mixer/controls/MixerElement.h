@@ -39,6 +39,10 @@ public:
     virtual void DropMeters() = 0;
     virtual void SetCrossfade(quint32 unused1, quint32 unused2, double value) = 0;
     virtual QString GetConnectionName() const = 0;
+    // What screen readers and tooltips call one of the element's controls
+    // ("Input 1/2 left volume"). The base names a control after the label
+    // beside it on its row; empty when there is none.
+    virtual QString ControlName(const QWidget* control) const;
 
     // Posts code to the parent of window with the first parameter high | low.
     static bool PostToParent(const QWidget* window, unsigned code, quint16 high, quint16 low,
@@ -102,6 +106,8 @@ protected:
     void OnToggleMute(int& muteWord, quint8 blockId);
 
     void paintEvent(QPaintEvent* event) override;
+    // Tooltips of the controls that show none of their own: name and value.
+    bool event(QEvent* event) override;
 
     QString m_connectionName;
 

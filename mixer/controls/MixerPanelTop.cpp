@@ -47,3 +47,10 @@ void CMixerPanelTop::timerEvent(QTimerEvent* event)
     m_display->SetLeftAligned(false);
     m_display->SetText(m_title);
 }
+
+QString CMixerPanelTop::ControlName(const QWidget* control) const
+{
+    if (control == m_display)
+        return QStringLiteral("Status display");
+    return CMixerElement::ControlName(control);
+}

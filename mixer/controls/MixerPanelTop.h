@@ -22,6 +22,7 @@ public:
     void DropMeters() override;
     void SetCrossfade(quint32 unused1, quint32 unused2, double value) override;
     QString GetConnectionName() const override;
+    QString ControlName(const QWidget* control) const override;
 
     void SetTitle(const QString& title) { m_title = title; }
     QString Title() const { return m_title; }

@@ -4,6 +4,7 @@
 #include "mixer/controls/ChannelStripStereoIn.h"
 #include "mixer/controls/ClipLamp.h"
 #include "mixer/controls/LevelMeter.h"
+#include "mixer/controls/SurfaceAccessible.h"
 
 #include <QHelpEvent>
 #include <QPaintEvent>
@@ -307,7 +308,8 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&parent));
         QHelpEvent help(QEvent::ToolTip, QPoint(2, 2), meter->mapToGlobal(QPoint(2, 2)));
         QCoreApplication::sendEvent(meter, &help);
-        QCOMPARE(QToolTip::text(), meter->ToolTipText());
+        QCOMPARE(QToolTip::text(), surface::ControlToolTip(meter));
+        QVERIFY(QToolTip::text().endsWith(QStringLiteral("-6 dB, peak 0 dB")));
         QToolTip::hideText();
     }
 
