@@ -60,12 +60,22 @@ CSingleInstance::Result CSingleInstance::Acquire()
 {
     if (m_owner)
         return Result::Owner;
+    switch (m_mutex.Create(m_name)) {
+    case CInstanceMutex::Result::Exists:
+        return Result::Running;
+    case CInstanceMutex::Result::Failed:
+        return Result::Failed;
+    case CInstanceMutex::Result::Created:
+    case CInstanceMutex::Result::Unsupported:
+        break;
+    }
     QDir().mkpath(m_directory);
     m_lock = std::make_unique<QLockFile>(LockPath());
     m_lock->setStaleLockTime(0);  // only a dead owner makes the lock stale
     if (!m_lock->tryLock(0)) {
         const bool running = m_lock->error() == QLockFile::LockFailedError;
         m_lock.reset();
+        m_mutex.Close();
         return running ? Result::Running : Result::Failed;
     }
     // A socket left by a crashed owner goes; the lock says none runs.
@@ -77,6 +87,7 @@ CSingleInstance::Result CSingleInstance::Acquire()
         m_server = nullptr;
         m_lock->unlock();
         m_lock.reset();
+        m_mutex.Close();
         return Result::Failed;
     }
     connect(m_server, &QLocalServer::newConnection, this, &CSingleInstance::OnNewConnection);

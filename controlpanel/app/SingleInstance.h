@@ -1,13 +1,16 @@
 #pragma once
-// One control panel per user session. A lock file named after the instance
-// name plays the part of the named mutex (a lock left by a crashed process is
-// taken over: its owner no longer runs); the owner listens on a local socket of
-// the same name, and a later start hands its request over that socket.
+// One control panel per user session. On Windows the named mutex of the
+// instance name decides (CInstanceMutex); a lock file named after it plays its
+// part everywhere (a lock left by a crashed process is taken over: its owner
+// no longer runs); the owner listens on a local socket of the same name, and
+// a later start hands its request over that socket.
 #include <QLockFile>
 #include <QObject>
 #include <QString>
 
 #include <memory>
+
+#include "controlpanel/app/InstanceMutex.h"
 
 class QLocalServer;
 class QLocalSocket;
@@ -44,6 +47,7 @@ private:
 
     QString m_name;
     QString m_directory;
+    CInstanceMutex m_mutex;  // the named mutex where the system has them
     std::unique_ptr<QLockFile> m_lock;
     QLocalServer* m_server = nullptr;
     bool m_owner = false;

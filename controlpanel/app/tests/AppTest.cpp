@@ -12,6 +12,7 @@
 #include "controlpanel/app/CommandLine.h"
 #include "controlpanel/app/ControlPanelIds.h"
 #include "controlpanel/app/DialogPage.h"
+#include "controlpanel/app/InstanceMutex.h"
 #include "controlpanel/app/MainFrame.h"
 #include "controlpanel/app/QEL_CPLApp.h"
 #include "controlpanel/app/QEL_CPLView.h"
@@ -201,6 +202,32 @@ private slots:
         QVERIFY(!QApplication::activeModalWidget());
         QTRY_VERIFY(!frame);
         QVERIFY(!first->Drv().isOpen());
+    }
+
+    void theNamedMutexDecidesWhereTheSystemHasThem()
+    {
+        const QString name = QStringLiteral("A5E54AA6-E04A-4dd5-BED7-B72EA29857EB-test-%1")
+                                 .arg(QCoreApplication::applicationPid());
+        {
+            CInstanceMutex probe;
+            if (probe.Create(name) == CInstanceMutex::Result::Unsupported)
+                QSKIP("no named mutexes on this system: the lock file alone decides");
+        }
+        QTemporaryDir otherDir;
+        auto first = std::make_unique<CSingleInstance>(name, m_dir->path());
+        QCOMPARE(first->Acquire(), CSingleInstance::Result::Owner);
+        {
+            // Another program finds the mutex while the instance runs.
+            CInstanceMutex other;
+            QCOMPARE(other.Create(name), CInstanceMutex::Result::Exists);
+            QVERIFY(!other.IsHeld());
+            // A start whose lock file lives elsewhere still counts the instance as running.
+            CSingleInstance second(name, otherDir.path());
+            QCOMPARE(second.Acquire(), CSingleInstance::Result::Running);
+        }
+        first.reset();
+        CInstanceMutex after;
+        QCOMPARE(after.Create(name), CInstanceMutex::Result::Created);  // the owner's went with it
     }
 
     void staleLockIsTakenOver()
