@@ -113,7 +113,11 @@ bool QelAvcEventHandler::deliver(Status& result) {
         if (match.command == nullptr) continue;
         const WndMessage m = messages_[match.index];
         if (m.window == nullptr) continue;
-        const bool updated = applyNotifyResponse(response, match);
+        bool updated = false;
+        {
+            std::lock_guard data(device_.context().commandDataLock());
+            updated = applyNotifyResponse(response, match);
+        }
         // The device has ended this NOTIFY: arm it again even when the
         // response was too short to carry the value.
         if (!stopping_) device_.armNotify(*m.command);
@@ -172,7 +176,7 @@ std::vector<QelAvcEventHandler::WndMessage> QelAvcEventHandler::registrations() 
 }
 
 std::vector<std::uint8_t> QelAvcEventHandler::dataOf(const AVC_NotifyCMD& command) const {
-    std::lock_guard lock(lock_);
+    std::lock_guard lock(device_.context().commandDataLock());
     return {command.data().begin(), command.data().end()};
 }
 

@@ -46,8 +46,8 @@ public:
     // Removes the first registration whose command has the same code.
     void remove(const AVC_NotifyCMD& command);
     std::vector<WndMessage> registrations() const;
-    // A command's data as the thread last wrote them (the thread writes them
-    // under the handler's lock; read them this way from other threads).
+    // A command's data as last written (under the context's command-data
+    // lock; read them this way from other threads).
     std::vector<std::uint8_t> dataOf(const AVC_NotifyCMD& command) const;
     // The thread runs (it ends on a failed or malformed notify response).
     bool running() const;

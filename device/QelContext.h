@@ -5,6 +5,7 @@
 // hidden global.
 #include "device/AvcNotifyCmd.h"
 #include <atomic>
+#include <mutex>
 
 #include "device/Drv.h"
 #include "device/UsbDriver.h"
@@ -23,6 +24,10 @@ public:
     CDrv& drv() { return drv_; }
     CUsbDriver& usbDrv() { return usbDrv_; }
     AvcCommands& avc() { return avc_; }
+    // Guards the data of every AV/C command object of this context's devices:
+    // the long-lived ones are shared by all devices, whose AV/C threads and
+    // the window thread write them. Taken last, held briefly.
+    std::mutex& commandDataLock() { return commandDataLock_; }
     // Where the device layer's message boxes go (not owned; none: dropped).
     void setMessageBox(IMessageBox* messageBox) { messageBox_.store(messageBox); }
     void postMessageBox(const std::string& text, MessageBoxIcon icon) {
@@ -34,6 +39,7 @@ private:
     CDrv drv_;
     CUsbDriver usbDrv_;
     AvcCommands avc_;
+    std::mutex commandDataLock_;
     std::atomic<IMessageBox*> messageBox_{nullptr};
 };
 

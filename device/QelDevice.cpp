@@ -188,7 +188,10 @@ Status CQelDevice::GetNotifyResponse(std::span<AVC_NotifyCMD* const> watched, No
     if (result.match.command == nullptr) return QEL_OK;
     // A response too short for the data carries no value; the watch is armed
     // again all the same, since the device has ended the NOTIFY.
-    result.updated = applyNotifyResponse(result.response, result.match);
+    {
+        std::lock_guard lock(context_.commandDataLock());
+        result.updated = applyNotifyResponse(result.response, result.match);
+    }
     result.rearm = armNotify(*result.match.command);
     return QEL_OK;
 }
@@ -251,8 +254,10 @@ Status CQelDevice::readVendorData(AVC_NotifyCMD& cmd) {
         vendorFrame(AVC_CTYPE_STATUS, companyId_, static_cast<std::uint8_t>(cmd.code()), ff), response);
     // The answer must hold every data byte; a shorter one updates nothing.
     if (status == QEL_OK) status = checkResponse(response, AVC_RESPONSE_STABLE, 7 + cmd.dataLength());
-    if (status == QEL_OK)
+    if (status == QEL_OK) {
+        std::lock_guard lock(context_.commandDataLock());
         for (std::uint32_t i = 0; i < cmd.dataLength(); ++i) cmd.data()[i] = response.at(7 + i);
+    }
     return status;
 }
 
@@ -267,6 +272,7 @@ void CQelDevice::readDigitalInDetection(AVCDigitalInDetectionCMD& cmd, bool& det
     detected = false;
     rateCode = 15;
     if (!avcEventsStarted() || readVendorData(cmd) != QEL_OK) return;
+    std::lock_guard lock(context_.commandDataLock());
     detected = cmd.detected();
     rateCode = cmd.rateCode();
 }

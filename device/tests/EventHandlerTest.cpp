@@ -26,7 +26,12 @@ class EventTest : public SimFixture {
 protected:
     EventTest() : device(ctx, fw(), QEL_KAVRO_COMPANY_ID) {
         ctx.setMessageBox(&boxes);
-        for (RecordingWindow* w : {&w1, &w2, &w3}) w->snapshot = snapshotCommand;
+        for (RecordingWindow* w : {&w1, &w2, &w3})
+            w->snapshot = [this](std::uint32_t message, std::uintptr_t wParam) {
+                // Read the way a window reads it: under the command-data lock.
+                std::lock_guard lock(ctx.commandDataLock());
+                return snapshotCommand(message, wParam);
+            };
     }
     ~EventTest() override { device.closeDevice(); }
 
@@ -362,6 +367,39 @@ TEST_F(EventTest, TwoDevicesKeepWorkingWhenOneIsUnpluggedAndReplugged) {
     EXPECT_TRUE(ctx.drv().isOpen());
     device.closeDevice();
     EXPECT_FALSE(ctx.drv().isOpen());
+}
+
+// The digital-input commands are the context's, one set for every device:
+// both devices' AV/C threads write them while the window thread reads the
+// detections (TSan).
+TEST_F(EventTest, StressSharedCommandsWrittenByTwoThreadsAndReadByTheWindow) {
+    rig->setTraceEnabled(false);
+    CQelDevice second(ctx, fw(), QEL_KAVRO_COMPANY_ID);
+    AvcCommands& avc = ctx.avc();
+    open(1);
+    ASSERT_EQ(second.openDevice(fw(), 2), QEL_OK);
+    ASSERT_TRUE(device.registerForAVCEvents(&avc.coaxialInput, &w1, QEL_MSG_DIGITAL_INPUT));
+    ASSERT_TRUE(second.registerForAVCEvents(&avc.coaxialInput, &w2, QEL_MSG_DIGITAL_INPUT));
+    std::atomic<bool> stop{false};
+    std::thread firing([&] {
+        for (std::uint32_t n = 0; !stop.load() && n < 200000; ++n)
+            for (const std::uint32_t id : {1u, 2u})
+                rig->withFwDevice(id, [&](sim::FwDeviceModel& m) { firmware(m).setDigitalInput(1, n % 2 == 0, 1 + n % 5); });
+    });
+    bool detected = false;
+    std::uint8_t rate = 0;
+    for (int i = 0; i < 300; ++i) {
+        device.readDigitalInDetection(avc.coaxialInput, detected, rate);
+        second.readDigitalInDetection(avc.coaxialInput, detected, rate);
+        EXPECT_LE(rate, 15);
+    }
+    ASSERT_TRUE(w1.waitForCount(1));
+    ASSERT_TRUE(w2.waitForCount(1));
+    stop = true;
+    firing.join();
+    second.closeDevice();
+    device.closeDevice();
+    EXPECT_TRUE(boxes.texts().empty());
 }
 
 // ---------------------------------------------------------------- stress
