@@ -185,20 +185,29 @@ private slots:
         QVERIFY(m_frame->grab().save(QStringLiteral("/tmp/cpl-main-frame-settings.png")));
     }
 
-    void aboutBox()
+private:
+    // Opens the About box from the frame's command, takes its caption and
+    // text, saves a picture and closes it (the box is modal).
+    void OpenAbout(QString& caption, QString& text, const QString& picture)
     {
-        m_frame->show();
-        QString text, caption;
         QTimer::singleShot(0, this, [&] {
             auto* about = qobject_cast<CAboutDlg*>(QApplication::activeModalWidget());
             if (!about)
                 return;
             caption = about->windowTitle();
             text = FindControl<QLabel>(about, IDC_ABOUT_TEXT)->text();
-            about->grab().save(QStringLiteral("/tmp/cpl-about.png"));
+            about->grab().save(picture);
             about->accept();
         });
-        m_frame->OnCommand(ID_APP_ABOUT);  // modal: returns when the box closed
+        m_frame->OnCommand(ID_APP_ABOUT);
+    }
+
+private slots:
+    void aboutBox()
+    {
+        m_frame->show();
+        QString caption, text;
+        OpenAbout(caption, text, QStringLiteral("/tmp/cpl-about.png"));  // modal: returns when the box closed
         QCOMPARE(caption, QStringLiteral("About Drevik Control Panel"));
         QVERIFY(text.startsWith(QStringLiteral("Drevik Control Panel V6.11.0\n\n")));
         QVERIFY(text.size() > QStringLiteral("Drevik Control Panel V6.11.0\n\n").size());
@@ -213,17 +222,8 @@ private slots:
         m_frame->show();
         QCOMPARE(m_frame->windowTitle(), QStringLiteral("Drevik Control Panel (simulated rig)"));
         QCOMPARE(m_frame->TrayIcon().ToolTip(), QStringLiteral("Drevik Control Panel (simulated rig)"));
-        QString text, caption;
-        QTimer::singleShot(0, this, [&] {
-            auto* about = qobject_cast<CAboutDlg*>(QApplication::activeModalWidget());
-            if (!about)
-                return;
-            caption = about->windowTitle();
-            text = FindControl<QLabel>(about, IDC_ABOUT_TEXT)->text();
-            about->grab().save(QStringLiteral("/tmp/cpl-about-rig.png"));
-            about->accept();
-        });
-        m_frame->OnCommand(ID_APP_ABOUT);
+        QString caption, text;
+        OpenAbout(caption, text, QStringLiteral("/tmp/cpl-about-rig.png"));
         QCOMPARE(caption, QStringLiteral("About Drevik Control Panel (simulated rig)"));
         QVERIFY(text.startsWith(QStringLiteral("Drevik Control Panel V6.11.0\n\n")));
         QVERIFY(text.endsWith(QStringLiteral("\n\nRunning on the simulated rig, not on the hardware.")));
