@@ -96,8 +96,9 @@ TEST_F(Notificator, StartRegistersAnEventOnItsOwnHandle) {
 }
 
 TEST_F(Notificator, EachDriverEventPostsTheTargetOfTheMoment) {
+    // Each target is set only after the worker has posted the event before
+    // it, so no event can be taken for the wrong target.
     ASSERT_EQ(notificator.start(), QEL_OK);
-    rig->queueDriverEvent(1);  // no target yet: nothing posted
     notificator.setTarget(&target, kMessage, 0, 0);
     rig->queueDriverEvent(3);
     ASSERT_TRUE(target.waitForPosts(1));
@@ -105,7 +106,7 @@ TEST_F(Notificator, EachDriverEventPostsTheTargetOfTheMoment) {
     rig->queueDriverEvent(2);
     ASSERT_TRUE(target.waitForPosts(2));
     notificator.setTarget(nullptr, 0, 0, 0);
-    rig->queueDriverEvent(2);
+    rig->queueDriverEvent(2);  // no target: nothing posted
     std::this_thread::sleep_for(100ms);
     const auto p = target.posts();
     ASSERT_EQ(p.size(), 2u);
