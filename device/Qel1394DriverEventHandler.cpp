@@ -18,13 +18,17 @@ Qel1394DriverEventHandler::Qel1394DriverEventHandler(CQelDevice& device)
 
 Qel1394DriverEventHandler::~Qel1394DriverEventHandler() {
     stop(QEL_EVENT_THREAD_STOP_MS);
-    for (os::Handle* e : {&stopEvent_, &driverEvent_, &exitedEvent_})
+    // The registered event last: once it is gone nothing here uses the platform.
+    for (os::Handle* e : {&stopEvent_, &exitedEvent_, &driverEvent_})
         if (*e != nullptr) os_.closeHandle(*e);
 }
 
 Status Qel1394DriverEventHandler::start() {
     std::lock_guard lock(lock_);
-    if (thread_.joinable() || !created() || exitedEvent_ == nullptr) return QEL_E_FAILED;
+    {
+        std::lock_guard list(listLock_);
+        if (thread_.joinable() || abandoned_ || !created()) return QEL_E_FAILED;
+    }
     os_.resetEvent(stopEvent_);
     os_.resetEvent(driverEvent_);
     Status status = openDriver(device_.interfaceGuid());
@@ -34,8 +38,10 @@ Status Qel1394DriverEventHandler::start() {
     status = request(QEL_REQ_REGISTER_EVENT, in, sizeof in, nullptr, 0);
     if (status == QEL_OK) {
         os_.resetEvent(exitedEvent_);
+        std::lock_guard list(listLock_);
+        finished_ = false;
         try {
-            thread_ = std::thread([this] { run(); });
+            thread_ = std::thread([self = shared_from_this()] { self->run(); });
         } catch (...) {
             os_.setEvent(exitedEvent_);
             status = QEL_E_FAILED;
@@ -56,6 +62,14 @@ void Qel1394DriverEventHandler::run() {
         }
         drain();
     }
+    bool abandoned = false;
+    {
+        std::lock_guard list(listLock_);
+        finished_ = true;
+        abandoned = abandoned_;
+    }
+    // Left running by a stop, the thread closes the handle it was left with.
+    if (abandoned) closeDriver();
     os_.setEvent(exitedEvent_);
 }
 
@@ -65,17 +79,22 @@ void Qel1394DriverEventHandler::drain() {
     // its turn first.
     constexpr int kMaxPerSignal = 1024;
     for (int n = 0; n < kMaxPerSignal; ++n) {
-        std::lock_guard lock(lock_);
-        if (!isOpen()) return;
         std::uint8_t record[12] = {};
         std::uint32_t got = 0;
-        if (request(QEL_REQ_GET_EVENT, nullptr, 0, record, sizeof record, &got) != QEL_OK || got < 4) return;
+        Status status = QEL_OK;
+        {
+            std::lock_guard lock(lock_);
+            if (!isOpen()) return;
+            status = request(QEL_REQ_GET_EVENT, nullptr, 0, record, sizeof record, &got);
+        }
+        if (status != QEL_OK || got < 4) return;
         dispatch(os::getLe32(record, 0));
     }
     os_.setEvent(driverEvent_);
 }
 
 void Qel1394DriverEventHandler::dispatch(std::uint32_t code) {
+    std::lock_guard list(listLock_);
     for (WndMessage& m : messages_) {
         if (m.key != code && m.key != 0) continue;
         m.wParam = code;
@@ -88,17 +107,32 @@ Status Qel1394DriverEventHandler::stop(std::uint32_t timeoutMs) {
     Status status = QEL_OK;
     std::thread thread;
     {
-        std::lock_guard lock(lock_);
+        std::lock_guard list(listLock_);
         thread.swap(thread_);
     }
+    bool abandoned = false;
     if (thread.joinable()) {
         os_.setEvent(stopEvent_);
         if (os_.waitForOne(exitedEvent_, timeoutMs) != os::kWaitObject0) status = QEL_E_FAILED;
-        // The thread uses this object: it is joined even after the limit.
-        thread.join();
+        {
+            std::lock_guard list(listLock_);
+            if (!finished_) abandoned_ = true;
+        }
     }
-    closeDriver();
-    std::lock_guard lock(lock_);
+    {
+        std::lock_guard list(listLock_);
+        abandoned = abandoned_;
+    }
+    if (thread.joinable()) {
+        // Past the limit the thread keeps its share of this object and ends
+        // by itself; the request it waits in holds the driver lock.
+        if (abandoned)
+            thread.detach();
+        else
+            thread.join();
+    }
+    if (!abandoned) closeDriver();
+    std::lock_guard list(listLock_);
     for (const WndMessage& m : messages_)
         if (m.window != nullptr) m.window->postMessage(m.message, QEL_EVENT_UNREGISTERED, 0);
     messages_.clear();
@@ -110,12 +144,12 @@ Status Qel1394DriverEventHandler::stop(std::uint32_t timeoutMs) {
 }
 
 bool Qel1394DriverEventHandler::hasDeviceNotification() const {
-    std::lock_guard lock(lock_);
+    std::lock_guard list(listLock_);
     return notification_ != nullptr;
 }
 
 bool Qel1394DriverEventHandler::registerDeviceNotification(IWindow* window, std::uint32_t message) {
-    std::lock_guard lock(lock_);
+    std::lock_guard list(listLock_);
     if (notification_ != nullptr) return true;
     if (window == nullptr) return false;
     notification_ = os_.registerDeviceNotification(
@@ -125,7 +159,7 @@ bool Qel1394DriverEventHandler::registerDeviceNotification(IWindow* window, std:
 }
 
 bool Qel1394DriverEventHandler::add(std::uint32_t key, IWindow* window, std::uint32_t message) {
-    std::lock_guard lock(lock_);
+    std::lock_guard list(listLock_);
     for (const WndMessage& m : messages_)
         if (m.key == key) return false;
     messages_.push_back(WndMessage{key, window, message, 0, 0});
@@ -133,7 +167,7 @@ bool Qel1394DriverEventHandler::add(std::uint32_t key, IWindow* window, std::uin
 }
 
 void Qel1394DriverEventHandler::remove(std::uint32_t key) {
-    std::lock_guard lock(lock_);
+    std::lock_guard list(listLock_);
     for (auto it = messages_.begin(); it != messages_.end(); ++it) {
         if (it->key != key) continue;
         if (it->window != nullptr) it->window->postMessage(it->message, QEL_EVENT_UNREGISTERED, 0);
@@ -143,12 +177,12 @@ void Qel1394DriverEventHandler::remove(std::uint32_t key) {
 }
 
 std::vector<Qel1394DriverEventHandler::WndMessage> Qel1394DriverEventHandler::registrations() const {
-    std::lock_guard lock(lock_);
+    std::lock_guard list(listLock_);
     return messages_;
 }
 
 bool Qel1394DriverEventHandler::running() const {
-    std::lock_guard lock(lock_);
+    std::lock_guard list(listLock_);
     return thread_.joinable() && os_.waitForOne(exitedEvent_, 0) != os::kWaitObject0;
 }
 

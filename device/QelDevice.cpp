@@ -15,7 +15,9 @@ CQelDevice::CQelDevice(QelContext& context, const os::Guid& interfaceGuid, std::
       interfaceGuid_(interfaceGuid) {}
 
 CQelDevice::~CQelDevice() {
-    // The threads use this object: they end before it goes.
+    // The threads use this object: they end before it goes (a driver-event
+    // thread stopped past its limit no longer uses it).
+    if (driverEvents_) driverEvents_->stop(QEL_EVENT_THREAD_STOP_MS);
     driverEvents_.reset();
     avcEvents_.reset();
     hsci_.reset();
@@ -72,7 +74,7 @@ bool CQelDevice::readHsciMeters(std::vector<double>& meters) { return hsci_ && h
 
 bool CQelDevice::registerForDriverEvents(std::uint32_t key, IWindow* window, std::uint32_t message) {
     if (!driverEvents_) {
-        auto handler = std::make_unique<Qel1394DriverEventHandler>(*this);
+        auto handler = std::make_shared<Qel1394DriverEventHandler>(*this);
         if (!handler->created()) {
             context_.postMessageBox("ERROR: registerForDriverEvents FAILED", MessageBoxIcon::Information);
             return false;

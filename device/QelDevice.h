@@ -146,7 +146,7 @@ private:
     std::uint32_t interfaceIndex_ = 0;
     std::map<std::uint8_t, FB_PARAMS> cache_;
     std::unique_ptr<QelAvcEventHandler> avcEvents_;
-    std::unique_ptr<Qel1394DriverEventHandler> driverEvents_;
+    std::shared_ptr<Qel1394DriverEventHandler> driverEvents_;  // shared with its thread
     std::unique_ptr<HSCICommunicationManager> hsci_;
 };
 

@@ -231,7 +231,8 @@ void Rig::setWdmInUse(bool inUse) {
 
 std::size_t Rig::pendingRequests() const {
     std::lock_guard lock(mutex_);
-    return static_cast<std::size_t>(std::count_if(ops_.begin(), ops_.end(), [](const auto& o) { return !o.second.done; }));
+    return syncDelayed_ +
+           static_cast<std::size_t>(std::count_if(ops_.begin(), ops_.end(), [](const auto& o) { return !o.second.done; }));
 }
 
 std::uint32_t Rig::delayFor(std::uint32_t code) const {
@@ -417,9 +418,11 @@ std::uint32_t Rig::ioctl(std::uint32_t file, std::uint32_t code, os::ConstByteSp
         std::lock_guard lock(mutex_);
         if (files_.count(file) == 0) return kInvalidHandle;
         delay = delayFor(code);
+        if (delay != 0) ++syncDelayed_;
     }
     if (delay != 0) std::this_thread::sleep_for(std::chrono::milliseconds(delay));
     std::lock_guard lock(mutex_);
+    if (delay != 0) --syncDelayed_;
     const Reply r = process(file, code, in, out);
     if (bytesReturned != nullptr) *bytesReturned = r.bytes;
     return r.status;

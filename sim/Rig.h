@@ -142,7 +142,8 @@ public:
     void setVersionAnswer(const std::vector<std::uint8_t>& bytes);
     // Requests with this code (0: every request) take `ms` before they complete.
     void setDelay(std::uint32_t code, std::uint32_t ms);
-    // Overlapped requests not yet completed (delayed or waiting for a cancel).
+    // Requests not yet completed: overlapped ones (delayed or waiting for a
+    // cancel) and synchronous ones still in their delay.
     std::size_t pendingRequests() const;
     // The next request with this code answers with these bytes instead
     // (status 0; cut to the output buffer): short and malformed answers.
@@ -268,6 +269,7 @@ private:
     std::map<std::uint32_t, Failure> failures_;  // by function bits
     std::map<std::uint32_t, std::vector<std::uint8_t>> answers_;  // by function bits
     std::map<std::uint32_t, std::uint32_t> delays_;  // by function bits; 0 = all
+    std::size_t syncDelayed_ = 0;  // synchronous requests in their delay
     bool traceEnabled_ = true;
     std::vector<std::string> trace_;
 

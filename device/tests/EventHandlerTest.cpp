@@ -321,6 +321,46 @@ TEST_F(EventTest, CloseReturnsWithinTheStopLimitWhileARequestStaysPending) {
     }));
 }
 
+// A driver-event thread waits in a request the driver takes seconds to
+// complete (a synchronous one: nothing cancels it). Stopped with a short
+// limit, the handler goes on without it: the registrations get their last
+// message at once and the device closes; the thread keeps the events and
+// the handle it uses and closes them itself when it ends.
+TEST_F(EventTest, DriverEventThreadStuckPastTheLimitIsLeftToEndByItself) {
+    open();
+    trace();
+    ASSERT_TRUE(device.registerForDriverEvents(0, &w1, kMsg));
+    std::uint32_t event = 0;
+    for (const std::string& line : trace()) {
+        const std::string head = "fw QEL_REQ_REGISTER_EVENT ok in=";
+        if (line.rfind(head, 0) != 0) continue;
+        for (int i = 3; i >= 0; --i) event = event << 8 | std::stoul(line.substr(head.size() + 2 * i, 2), nullptr, 16);
+    }
+    ASSERT_TRUE(rig->kernel().isEvent(event));
+    rig->setDelay(QEL_REQ_GET_EVENT, 3000);
+    rig->queueDriverEvent(2);
+    for (int i = 0; i < 500 && rig->pendingRequests() == 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_EQ(rig->pendingRequests(), 1u);
+
+    EXPECT_EQ(device.getDriverEventHandler()->stop(100), QEL_E_FAILED);
+    EXPECT_EQ(w1.count(kMsg, QEL_EVENT_UNREGISTERED), 1u);
+    device.closeDevice();
+    EXPECT_EQ(device.getDriverEventHandler(), nullptr);
+    EXPECT_FALSE(ctx.drv().isOpen());
+    // Neither waited for the request, and the thread's event is still there.
+    EXPECT_EQ(rig->pendingRequests(), 1u);
+    EXPECT_TRUE(rig->kernel().isEvent(event));
+
+    rig->setDelay(QEL_REQ_GET_EVENT, 0);
+    for (int i = 0; i < 2000 && rig->kernel().isEvent(event); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_FALSE(rig->kernel().isEvent(event));
+    // The event it fetched late went to no one.
+    EXPECT_EQ(w1.count(kMsg, 2), 0u);
+    EXPECT_EQ(w1.posted().size(), 1u);
+}
+
 // ---------------------------------------------------------------- two devices
 
 // Both devices share the process-wide control handle. One going away (an
