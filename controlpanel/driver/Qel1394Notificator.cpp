@@ -6,38 +6,46 @@
 
 namespace qel::cpl {
 
-CQel1394Notificator::CQel1394Notificator(os::IOs& os, const os::Guid& driverGuid, std::chrono::milliseconds stopLimit)
-    : CQel1394Driver(os), driverGuid_(driverGuid), stopLimit_(stopLimit) {
-    stopEvent_ = os_.createEvent(/*manualReset=*/false, /*initialState=*/false);
-    driverEvent_ = os_.createEvent(false, false);
+CQel1394Notificator::Shared::Shared(os::IOs& platform) : os(platform) {
+    stopEvent = os.createEvent(/*manualReset=*/false, /*initialState=*/false);
+    driverEvent = os.createEvent(false, false);
 }
+
+CQel1394Notificator::Shared::~Shared() {
+    if (stopEvent != nullptr) os.closeHandle(stopEvent);
+    if (driverEvent != nullptr) os.closeHandle(driverEvent);
+}
+
+CQel1394Notificator::CQel1394Notificator(os::IOs& os, const os::Guid& driverGuid, std::chrono::milliseconds stopLimit)
+    : CQel1394Driver(os), driverGuid_(driverGuid), stopLimit_(stopLimit), shared_(std::make_shared<Shared>(os)) {}
 
 CQel1394Notificator::~CQel1394Notificator() {
     stop();
     std::vector<Abandoned> left;
     {
         std::lock_guard lock(lock_);
+        reapAbandoned();
         left.swap(abandoned_);
     }
+    // A worker still stuck past the limit is not waited for: it ends by
+    // itself once it returns and sees its stop.
     for (Abandoned& a : left) {
         {
             std::lock_guard l(a.state->mutex);
             a.state->stopRequested = true;
         }
-        if (stopEvent_ != nullptr) os_.setEvent(stopEvent_);
-        a.thread.join();
+        if (shared_->stopEvent != nullptr) os_.setEvent(shared_->stopEvent);
+        a.thread.detach();
     }
-    if (stopEvent_ != nullptr) os_.closeHandle(stopEvent_);
-    if (driverEvent_ != nullptr) os_.closeHandle(driverEvent_);
 }
 
 void CQel1394Notificator::setTarget(IMessageTarget* target, std::uint32_t message, std::uintptr_t wParam,
                                     std::intptr_t lParam) {
-    std::lock_guard lock(targetLock_);
-    target_ = target;
-    message_ = message;
-    wParam_ = wParam;
-    lParam_ = lParam;
+    std::lock_guard lock(shared_->targetLock);
+    shared_->target = target;
+    shared_->message = message;
+    shared_->wParam = wParam;
+    shared_->lParam = lParam;
 }
 
 bool CQel1394Notificator::hasWorker() const {
@@ -69,15 +77,15 @@ void CQel1394Notificator::reapAbandoned() {
 Status CQel1394Notificator::start() {
     std::lock_guard lock(lock_);
     if (worker_.joinable()) return QEL_OK;
-    if (stopEvent_ == nullptr || driverEvent_ == nullptr) return QEL_E_NO_EVENT;
+    if (shared_->stopEvent == nullptr || shared_->driverEvent == nullptr) return QEL_E_NO_EVENT;
     reapAbandoned();
-    os_.resetEvent(stopEvent_);
-    os_.resetEvent(driverEvent_);
+    os_.resetEvent(shared_->stopEvent);
+    os_.resetEvent(shared_->driverEvent);
 
     Status status = openDriver(driverGuid_);
     if (status != QEL_OK) return status;
     std::uint8_t in[4];
-    os::putLe32(in, 0, os_.eventValue(driverEvent_));
+    os::putLe32(in, 0, os_.eventValue(shared_->driverEvent));
     status = request(QEL_REQ_REGISTER_EVENT, in, sizeof in, nullptr, 0);
     if (status != QEL_OK) {
         closeDriver();
@@ -85,7 +93,7 @@ Status CQel1394Notificator::start() {
     }
     auto state = std::make_shared<WorkerState>();
     try {
-        worker_ = std::thread([this, state] { run(*state); });
+        worker_ = std::thread([shared = shared_, state] { run(*shared, *state); });
     } catch (const std::system_error&) {
         closeDriver();
         return QEL_E_FAILED;
@@ -94,14 +102,14 @@ Status CQel1394Notificator::start() {
     return QEL_OK;
 }
 
-void CQel1394Notificator::run(WorkerState& state) {
-    const os::Handle events[2] = {stopEvent_, driverEvent_};
+void CQel1394Notificator::run(Shared& shared, WorkerState& state) {
+    const os::Handle events[2] = {shared.stopEvent, shared.driverEvent};
     while (!stopRequested(state)) {
-        const std::uint32_t r = os_.waitForAny(events, 2, os::kInfinite);
+        const std::uint32_t r = shared.os.waitForAny(events, 2, os::kInfinite);
         if (r == os::kWaitObject0) break;
         if (r == os::kWaitObject0 + 1) {
-            std::lock_guard lock(targetLock_);
-            if (target_ != nullptr) target_->post(message_, wParam_, lParam_);
+            std::lock_guard lock(shared.targetLock);
+            if (shared.target != nullptr) shared.target->post(shared.message, shared.wParam, shared.lParam);
             continue;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -127,7 +135,7 @@ Status CQel1394Notificator::stop() {
             std::lock_guard l(state->mutex);
             state->stopRequested = true;
         }
-        os_.setEvent(stopEvent_);
+        os_.setEvent(shared_->stopEvent);
         bool ended = false;
         {
             std::unique_lock l(state->mutex);

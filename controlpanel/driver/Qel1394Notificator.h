@@ -22,7 +22,9 @@ public:
     static constexpr std::chrono::milliseconds kStopLimit{10000};
 
     CQel1394Notificator(os::IOs& os, const os::Guid& driverGuid, std::chrono::milliseconds stopLimit = kStopLimit);
-    // Stops the worker; waits for an abandoned one to end before the events go.
+    // Stops the worker and goes without waiting for abandoned ones: they run
+    // on alone on the events and the target slot they share, which go with
+    // the last of them. The platform outlives them.
     ~CQel1394Notificator() override;
 
     // The receiver of the message; a null target silences the worker. Once
@@ -38,6 +40,22 @@ public:
     bool hasWorker() const;
 
 private:
+    // What a worker touches, shared with it: it outlives the notificator
+    // for as long as an abandoned worker still runs.
+    struct Shared {
+        explicit Shared(os::IOs& os);
+        ~Shared();
+        os::IOs& os;
+        // Auto-reset.
+        os::Handle stopEvent = nullptr;
+        os::Handle driverEvent = nullptr;
+        // The target has its own lock, so a slow post never holds up the handle.
+        std::mutex targetLock;
+        IMessageTarget* target = nullptr;
+        std::uint32_t message = 0;
+        std::uintptr_t wParam = 0;
+        std::intptr_t lParam = 0;
+    };
     struct WorkerState {
         std::mutex mutex;
         std::condition_variable ended;
@@ -48,28 +66,18 @@ private:
         std::thread thread;
         std::shared_ptr<WorkerState> state;
     };
-    void run(WorkerState& state);
+    static void run(Shared& shared, WorkerState& state);
     void reapAbandoned();
     static bool stopRequested(WorkerState& state);
 
     os::Guid driverGuid_;
     std::chrono::milliseconds stopLimit_;
-
-    // The target has its own lock, so a slow post never holds up the handle.
-    std::mutex targetLock_;
-    IMessageTarget* target_ = nullptr;
-    std::uint32_t message_ = 0;
-    std::uintptr_t wParam_ = 0;
-    std::intptr_t lParam_ = 0;
+    const std::shared_ptr<Shared> shared_;
 
     // Under the driver lock.
     std::thread worker_;
     std::shared_ptr<WorkerState> workerState_;
     std::vector<Abandoned> abandoned_;
-
-    // Auto-reset, created at construction, closed at destruction.
-    os::Handle stopEvent_ = nullptr;
-    os::Handle driverEvent_ = nullptr;
 };
 
 }  // namespace qel::cpl

@@ -32,6 +32,12 @@ public:
         posts_.push_back({message, wParam, lParam});
         changed_.notify_all();
         changed_.wait(lock, [&] { return !blocking_; });
+        ++returned_;
+    }
+    // Posts that have returned.
+    std::size_t returned() {
+        std::lock_guard lock(mutex_);
+        return returned_;
     }
     bool waitForPosts(std::size_t n, std::chrono::milliseconds limit = 5s) {
         std::unique_lock lock(mutex_);
@@ -51,10 +57,22 @@ private:
     std::mutex mutex_;
     std::condition_variable changed_;
     std::vector<Posted> posts_;
+    std::size_t returned_ = 0;
     bool blocking_ = false;
 };
 
 constexpr std::uint32_t kMessage = 0x8001;
+
+// The event value a QEL_REQ_REGISTER_EVENT line of the trace carries.
+std::uint32_t registeredEvent(const std::vector<std::string>& trace) {
+    const std::string head = "fw QEL_REQ_REGISTER_EVENT ok in=";
+    for (const std::string& line : trace) {
+        if (line.rfind(head, 0) != 0) continue;
+        const auto le = static_cast<std::uint32_t>(std::strtoul(line.substr(head.size(), 8).c_str(), nullptr, 16));
+        return (le >> 24) | ((le >> 8) & 0xFF00) | ((le << 8) & 0xFF0000) | (le << 24);
+    }
+    return 0;
+}
 }  // namespace
 
 class Notificator : public CplFixture {
@@ -182,6 +200,30 @@ TEST_F(Notificator, WorkerStuckPastTheLimitIsAbandonedAndReported) {
     rig->queueDriverEvent(2);
     ASSERT_TRUE(target.waitForPosts(2));
     EXPECT_EQ(quick.stop(), QEL_OK);
+}
+
+// Destroyed while its worker hangs in a post past the limit, the notificator
+// goes without it (joining it would never return here); the events the worker
+// waits on stay with it and go when it ends.
+TEST_F(Notificator, DestroyedWithAWorkerStuckPastTheLimitGoesOnWithoutIt) {
+    target.setBlocking(true);
+    std::uint32_t event = 0;
+    {
+        CQel1394Notificator quick(os, controlPanelDriverGuid(), 100ms);
+        quick.setTarget(&target, kMessage, 0, 0);
+        ASSERT_EQ(quick.start(), QEL_OK);
+        event = registeredEvent(trace());
+        ASSERT_TRUE(rig->kernel().isEvent(event));
+        rig->queueDriverEvent(2);
+        ASSERT_TRUE(target.waitForPosts(1));
+    }
+    EXPECT_EQ(target.returned(), 0u);
+    EXPECT_TRUE(rig->kernel().isEvent(event));
+    target.setBlocking(false);
+    for (int i = 0; i < 2000 && rig->kernel().isEvent(event); ++i) std::this_thread::sleep_for(10ms);
+    EXPECT_FALSE(rig->kernel().isEvent(event));
+    EXPECT_EQ(target.returned(), 1u);
+    EXPECT_EQ(target.posts().size(), 1u);
 }
 
 TEST_F(Notificator, DestroyingARunningNotificatorStopsIt) {
