@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QScopedValueRollback>
 #include <QSignalBlocker>
@@ -267,6 +268,22 @@ void CKavroMixerPanelDlg::timerEvent(QTimerEvent* event)
 void CKavroMixerPanelDlg::OnTabSelChange(int index)
 {
     ShowMixer(index);
+}
+
+void CKavroMixerPanelDlg::keyPressEvent(QKeyEvent* event)
+{
+    const bool ctrl = event->modifiers() & Qt::ControlModifier;
+    const bool back = event->key() == Qt::Key_Backtab ||
+                      (event->key() == Qt::Key_Tab && (event->modifiers() & Qt::ShiftModifier));
+    if (!ctrl || (event->key() != Qt::Key_Tab && event->key() != Qt::Key_Backtab)) {
+        QDialog::keyPressEvent(event);
+        return;
+    }
+    // As a click on the tab: the tab row's change shows the mixer.
+    const int count = m_tabCtrl->count();
+    if (count > 1)
+        m_tabCtrl->setCurrentIndex((m_tabCtrl->currentIndex() + (back ? count - 1 : 1)) % count);
+    event->accept();
 }
 
 QString CKavroMixerPanelDlg::AboutItemText() const

@@ -85,6 +85,8 @@ public:
 
 protected:
     void timerEvent(QTimerEvent* event) override;
+    // Ctrl+Tab and Ctrl+Shift+Tab: the next and the previous tab, round.
+    void keyPressEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 #ifdef Q_OS_WIN

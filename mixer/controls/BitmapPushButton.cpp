@@ -1,8 +1,10 @@
 #include "mixer/controls/BitmapPushButton.h"
 
+#include "mixer/controls/FocusMark.h"
 #include "ui/ControlId.h"
 #include "ui/SkinLoader.h"
 
+#include <QFocusEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -153,6 +155,7 @@ void CBitmapPushButton::mousePressEvent(QMouseEvent* event)
         return;
     }
     m_mouseDown = true;
+    m_focusCue = false;
     QWidget* grabber = QWidget::mouseGrabber();
     if (!grabber || grabber == this) {
         setFocus(Qt::MouseFocusReason);
@@ -213,6 +216,10 @@ void CBitmapPushButton::keyPressEvent(QKeyEvent* event)
         QPushButton::keyPressEvent(event);
         return;
     }
+    if (!m_focusCue) {
+        m_focusCue = true;
+        update();
+    }
     event->accept();
 }
 
@@ -233,6 +240,25 @@ void CBitmapPushButton::changeEvent(QEvent* event)
     QPushButton::changeEvent(event);
 }
 
+void CBitmapPushButton::focusInEvent(QFocusEvent* event)
+{
+    if (surface::IsKeyboardFocusReason(event->reason()))
+        m_focusCue = true;
+    else if (event->reason() == Qt::MouseFocusReason)
+        m_focusCue = false;
+    QPushButton::focusInEvent(event);
+    update();
+}
+
+void CBitmapPushButton::focusOutEvent(QFocusEvent* event)
+{
+    // Back by window activation, the mark shows as it did.
+    if (event->reason() != Qt::ActiveWindowFocusReason)
+        m_focusCue = false;
+    QPushButton::focusOutEvent(event);
+    update();
+}
+
 void CBitmapPushButton::paintEvent(QPaintEvent* event)
 {
     if (!m_imagesLoaded) {
@@ -241,6 +267,8 @@ void CBitmapPushButton::paintEvent(QPaintEvent* event)
     }
     QPainter painter(this);
     DrawItem(painter, rect(), m_state, isEnabled());
+    if (ShowsFocusMark())
+        surface::DrawFocusMark(painter, rect());
 }
 
 void CBitmapPushButton::DrawItem(QPainter& painter, const QRect& client, unsigned state, bool enabled)

@@ -56,6 +56,8 @@ public:
     int ImageShown() const { return m_imageShown; }
     bool IsTracking() const { return m_tracking; }
     QSize ImageSize() const { return QSize(m_imageWidth, m_imageHeight); }
+    // The keyboard-focus mark is drawn (focus came by keyboard, images loaded).
+    bool ShowsFocusMark() const { return m_imagesLoaded && hasFocus() && m_focusCue; }
 
 protected:
     // Draws the face and the image for the current state into painter.
@@ -70,6 +72,8 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
 
 private:
     bool m_tracking = false;
@@ -81,5 +85,6 @@ private:
     bool m_mouseDown = false;
     bool m_imagesLoaded = false;
     bool m_shiftOnPress = true;
+    bool m_focusCue = false; // the focus came by keyboard: draw the mark
     Style m_style;
 };

@@ -1,5 +1,6 @@
 #include "mixer/controls/BitmapSlider.h"
 
+#include "mixer/controls/FocusMark.h"
 #include "mixer/controls/MixerMessages.h"
 #include "ui/ControlId.h"
 #include "ui/SkinLoader.h"
@@ -191,6 +192,7 @@ void CBitmapSlider::mousePressEvent(QMouseEvent* event)
         return;
     }
     m_dragTimer.start(kDragTimerMs, Qt::PreciseTimer, this);
+    SetFocusCue(false);
     setFocus(Qt::MouseFocusReason);
     m_dragging = true;
     const int c = Along(event->position().toPoint());
@@ -245,6 +247,7 @@ void CBitmapSlider::keyPressEvent(QKeyEvent* event)
     case Qt::Key_Down: position += 1; break;
     default: QWidget::keyPressEvent(event); return;
     }
+    SetFocusCue(true);
     MoveByUser(position);
     event->accept();
 }
@@ -258,13 +261,30 @@ void CBitmapSlider::MoveByUser(int position)
 void CBitmapSlider::focusInEvent(QFocusEvent* event)
 {
     m_hasFocus = true;
+    if (surface::IsKeyboardFocusReason(event->reason()))
+        m_focusCue = true;
+    else if (event->reason() == Qt::MouseFocusReason)
+        m_focusCue = false;
+    update();
     QWidget::focusInEvent(event);
 }
 
 void CBitmapSlider::focusOutEvent(QFocusEvent* event)
 {
     m_hasFocus = false;
+    // Back by window activation, the mark shows as it did.
+    if (event->reason() != Qt::ActiveWindowFocusReason)
+        m_focusCue = false;
+    update();
     QWidget::focusOutEvent(event);
+}
+
+void CBitmapSlider::SetFocusCue(bool cue)
+{
+    if (cue == m_focusCue)
+        return;
+    m_focusCue = cue;
+    update();
 }
 
 void CBitmapSlider::resizeEvent(QResizeEvent* event)
@@ -334,4 +354,6 @@ void CBitmapSlider::paintEvent(QPaintEvent*)
                                      : QPoint(centre - m_thumbWidth / 2, m_topMargin);
         painter.drawPixmap(at, m_thumb);
     }
+    if (ShowsFocusMark())
+        surface::DrawFocusMark(painter, rect());
 }

@@ -49,6 +49,8 @@ public:
     int PixelToPos(int pixel) const;
 
     bool IsDragging() const { return m_dragging; }
+    // The keyboard-focus mark is drawn (focus came by keyboard).
+    bool ShowsFocusMark() const { return m_hasFocus && m_focusCue; }
     bool IsTracking() const { return m_tracking; }
     int GrabOffset() const { return m_grabOffset; }
     bool HasTrack() const { return m_hasTrack; }
@@ -83,6 +85,7 @@ private:
     int FarMargin() const { return m_vertical ? m_bottomMargin : m_rightMargin; }
     int Span() const { return TrackLength() - FarMargin() - ThumbLength() - NearMargin(); }
     void DragTo(int pixel);
+    void SetFocusCue(bool cue);
     void PaintPlainTrack(QPainter& painter) const;
     static void DrawPart(QPainter& painter, const QPixmap& pixmap, const QRect& logical);
     static QPixmap Keyed(const QPixmap& pixmap, quint32 colour);
@@ -110,6 +113,7 @@ private:
     bool m_hasTrack = false;
     bool m_dragging = false;
     bool m_hasFocus = false;
+    bool m_focusCue = false; // the focus came by keyboard: draw the mark
     bool m_plainBar = false; // second track wanted but not loaded: draw the fill plainly
     QBasicTimer m_dragTimer;
     QPixmap m_track;

@@ -20,6 +20,8 @@
 #include <QPainter>
 #include <QToolTip>
 
+#include <algorithm>
+
 namespace {
 
 // Legends on the dark skin.
@@ -47,6 +49,20 @@ void CMixerElement::Create(QWidget* parent)
 {
     setParent(parent);
     OnInitDialog();
+    OrderTabStops();
+}
+
+void CMixerElement::OrderTabStops()
+{
+    QList<QWidget*> stops;
+    for (QWidget* w : findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        if (w->focusPolicy() & Qt::TabFocus)
+            stops.append(w);
+    std::stable_sort(stops.begin(), stops.end(), [](const QWidget* a, const QWidget* b) {
+        return a->y() != b->y() ? a->y() < b->y() : a->x() < b->x();
+    });
+    for (int i = 1; i < stops.size(); ++i)
+        QWidget::setTabOrder(stops.at(i - 1), stops.at(i));
 }
 
 void CMixerElement::OnInitDialog()

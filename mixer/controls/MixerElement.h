@@ -25,8 +25,10 @@ public:
     // Dialog initialisation: size from the background bitmap, label font.
     // Subclasses call this first and then set up their controls.
     virtual void OnInitDialog();
-    // Parents the element and initialises it.
+    // Parents the element and initialises it; Tab then walks its controls in
+    // the order they lie in, row by row from the top, each row left to right.
     void Create(QWidget* parent);
+    void OrderTabStops();
 
     // Moves the bound values between the element's fields and its controls:
     // from the controls when fromControls is set, else to them.
