@@ -143,6 +143,7 @@ bool CKavroMixerPanelDlg::OnInitDialog()
     }
 
     AddAboutItem();
+    AddSceneItems();
     m_arrivalTimer.start(kArrivalPollMs, this);
     ShowMixer(m_nShownIndex);
     return true;
@@ -310,7 +311,9 @@ void CKavroMixerPanelDlg::AddAboutItem()
 bool CKavroMixerPanelDlg::nativeEvent(const QByteArray& eventType, void* message, qintptr* result)
 {
     const MSG* msg = static_cast<const MSG*>(message);
-    if (msg->message == WM_SYSCOMMAND && (msg->wParam & 0xFFF0) == IDM_ABOUTBOX) {
+    const int command = int(msg->wParam & 0xFFF0);
+    if (msg->message == WM_SYSCOMMAND &&
+        (command == IDM_ABOUTBOX || command == IDM_SAVESCENE || command == IDM_LOADSCENE)) {
         OnSysCommand(int(msg->wParam));
         *result = 0;
         return true;
@@ -321,6 +324,14 @@ bool CKavroMixerPanelDlg::nativeEvent(const QByteArray& eventType, void* message
 
 void CKavroMixerPanelDlg::OnSysCommand(int id)
 {
+    if ((id & 0xFFF0) == IDM_SAVESCENE && m_saveSceneAction) {
+        m_saveSceneAction->trigger();
+        return;
+    }
+    if ((id & 0xFFF0) == IDM_LOADSCENE && m_loadSceneAction) {
+        m_loadSceneAction->trigger();
+        return;
+    }
     if ((id & 0xFFF0) != IDM_ABOUTBOX)
         return;
     CAboutDlg about(this);
@@ -333,13 +344,22 @@ void CKavroMixerPanelDlg::OnSysCommand(int id)
 void CKavroMixerPanelDlg::contextMenuEvent(QContextMenuEvent* event)
 {
     // Where the window menu's About item is not at hand: on the window, the
-    // tab row and the mixers (their unhandled menu requests come here).
-    if (!m_aboutAction) {
+    // tab row and the mixers (their unhandled menu requests come here). The
+    // scene items act on the shown mixer.
+    if (!m_aboutAction && !m_saveSceneAction) {
         event->ignore();
         return;
     }
     QMenu menu(this);
-    menu.addAction(m_aboutAction);
+    if (m_saveSceneAction) {
+        menu.addAction(m_saveSceneAction);
+        menu.addAction(m_loadSceneAction);
+    }
+    if (m_aboutAction) {
+        if (m_saveSceneAction)
+            menu.addSeparator();
+        menu.addAction(m_aboutAction);
+    }
     menu.exec(event->globalPos());
 }
 

@@ -12,6 +12,7 @@
 #include <QVector>
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 
 #include "device/DeviceProps.h"
@@ -40,6 +41,9 @@ public:
     static constexpr int kUsbImage = 2;
     // The About item's command (the window menu's commands 16 to 31).
     static constexpr int IDM_ABOUTBOX = 16;
+    // The scene items' commands in the window menu (Windows).
+    static constexpr int IDM_SAVESCENE = 48;
+    static constexpr int IDM_LOADSCENE = 64;
     static constexpr int kArrivalPollMs = 1000;  // timer 1129
     // Where the mixer sits below the tabs when there are two or more.
     static constexpr int kTabOffset = 31;
@@ -81,6 +85,19 @@ public:
     QString AboutItemText() const;
     QAction* AboutAction() const { return m_aboutAction; }
     bool ArrivalPollActive() const { return m_arrivalTimer.isActive(); }
+
+    // ---- Scenes of the shown mixer (KavroMixerPanelDlgScene.cpp)
+    // "Save scene..." and "Load scene...": ask for a file, then save or load.
+    QAction* SaveSceneAction() const { return m_saveSceneAction; }
+    QAction* LoadSceneAction() const { return m_loadSceneAction; }
+    // Asks for the file to save to (save) or load from; empty for none.
+    // A file dialog unless replaced (tests).
+    using SceneFileChooser = std::function<QString(bool save)>;
+    void SetSceneFileChooser(SceneFileChooser chooser) { m_sceneFileChooser = std::move(chooser); }
+    // The shown mixer's surface to `file`, or `file` applied to it; a box
+    // tells a failure and, after a load, what was skipped.
+    bool SaveScene(const QString& file);
+    bool LoadScene(const QString& file);
     QString ConfigFile() const { return m_configFile; }
 
 protected:
@@ -103,6 +120,8 @@ private:
                                      const QString& type, const qel::mixer::XmlNode& channelConfig);
     void InsertTab(int index, const qel::DEVICE_PROPS& props);
     void AddAboutItem();
+    void AddSceneItems();
+    CMixerCtrlContainer* ShownMixer() const;
     void OnTabSelChange(int index);
     void ShowBox(const QString& text, const QString& caption);
 
@@ -122,6 +141,9 @@ private:
     QVector<CMixerCtrlContainer*> m_containers;
     QString m_strAppName;
     QAction* m_aboutAction = nullptr;
+    QAction* m_saveSceneAction = nullptr;
+    QAction* m_loadSceneAction = nullptr;
+    SceneFileChooser m_sceneFileChooser;
     QBasicTimer m_arrivalTimer;  // 1129
     bool m_polling = false;
 };

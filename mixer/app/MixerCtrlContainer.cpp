@@ -193,6 +193,9 @@ void CMixerCtrlContainer::BuildMixer(const QString& displayName, const qel::mixe
         const std::int32_t id = usb ? usbId : fireWire ? avcId : 0;
         if (m_inputStrips.size() <= i)
             m_inputStrips.resize(i + 1);
+        if (m_inputCaptions.size() <= i)
+            m_inputCaptions.resize(i + 1);
+        m_inputCaptions[i] = caption.simplified();
 
         if (dir == QLatin1String("Input")) {
             auto* in = new CChannelStripStereoIn();

@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "mixer/app/PacedQueue.h"
+#include "mixer/app/SceneFile.h"
 #include "mixer/app/XmlDom.h"
 
 class CChannelStripHeadPhoneOut;
@@ -163,6 +164,22 @@ public:
     // The value UM_BALANCE sends for a balance position (-127..127) on a bus.
     static double BalanceValue(int position, int busKind);
 
+    // ---- Scenes (MixerCtrlContainerScene.cpp)
+    // What one scene load did: a line per value, "KEY = VALUE" for those
+    // applied and "KEY = VALUE: REASON" for those skipped.
+    struct SceneReport {
+        std::vector<std::string> applied;
+        std::vector<std::string> skipped;
+    };
+    // The surface as it shows now, as a scene of `model`.
+    qel::mixer::Scene CaptureScene(const std::string& model) const;
+    // Works the surface's own controls the way a user would, value by value
+    // (clock source, sample rate and digital mode first, then the strips,
+    // then the crossfader),
+    // each followed to the device before the next; values this surface has
+    // no control for, or that the device does not take, are skipped.
+    SceneReport ApplyScene(const qel::mixer::Scene& scene);
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void customEvent(QEvent* event) override;
@@ -243,6 +260,7 @@ private:
     CControlSection* m_controlSection = nullptr;
     CCrossFaderStrip* m_crossFader = nullptr;
     QVector<CChannelStripStereoIn*> m_inputStrips;
+    QVector<QString> m_inputCaptions;  // the configuration's caption, by strip index
     QVector<CMixerElement*> m_elements;
     QBasicTimer m_meterTimer;      // 1124
     QBasicTimer m_reconnectTimer;  // 1125

@@ -434,7 +434,9 @@ private slots:
             });
             QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(2, 2), target->mapToGlobal(QPoint(2, 2)));
             QApplication::sendEvent(target, &event);
-            QCOMPARE(items, QStringList{QStringLiteral("About Kavro Mixer Panel ...")});
+            // The scene items of the shown mixer, a separator, the About item.
+            QCOMPARE(items, (QStringList{QStringLiteral("Save scene..."), QStringLiteral("Load scene..."), QString(),
+                                         QStringLiteral("About Kavro Mixer Panel ...")}));
         }
     }
 
