@@ -2,10 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include "os/tests/DecimalCommaLocale.h"
+
 #include <clocale>
 #include <cmath>
 #include <cstdio>
 #include <limits>
+#include <memory>
 #include <string>
 
 using qel::os::formatC;
@@ -18,15 +21,10 @@ namespace {
 class DecimalComma : public ::testing::Test {
 protected:
     void SetUp() override {
-        const char* now = std::setlocale(LC_ALL, nullptr);
-        saved_ = now ? now : "C";
-        if (!std::setlocale(LC_ALL, "de_DE.UTF-8"))
-            GTEST_SKIP() << "the locale de_DE.UTF-8 is not installed (scripts/bootstrap generates it)";
-        char probe[16];
-        std::snprintf(probe, sizeof probe, "%.1f", 1.5);
-        ASSERT_STREQ(probe, "1,5") << "de_DE.UTF-8 should print a decimal comma";
+        locale_ = std::make_unique<qel::os::test::DecimalCommaLocale>();
+        if (!locale_->active()) GTEST_SKIP() << qel::os::test::DecimalCommaLocale::kMissing;
     }
-    void TearDown() override { std::setlocale(LC_ALL, saved_.c_str()); }
+    void TearDown() override { locale_.reset(); }
 
     // The C library's text for the same format in the "C" locale.
     template <class... T>
@@ -40,7 +38,7 @@ protected:
     }
 
 private:
-    std::string saved_;
+    std::unique_ptr<qel::os::test::DecimalCommaLocale> locale_;
 };
 
 } // namespace
