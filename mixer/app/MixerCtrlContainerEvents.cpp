@@ -23,6 +23,7 @@
 #include "mixer/controls/MixerElement.h"
 #include "mixer/controls/MixerMessages.h"
 #include "mixer/controls/MixerPanelTop.h"
+#include "mixer/controls/ValueScaling.h"
 #include "ui/WindowMessage.h"
 #include "ui/WindowPort.h"
 
@@ -60,10 +61,7 @@ std::vector<std::uint8_t> CommandData(qel::CQelDevice* fw, const qel::AVC_Notify
 
 double CMixerCtrlContainer::BalanceValue(int position, int busKind)
 {
-    const int v = std::clamp(position, -127, 127);
-    const double divisor = v <= 0 ? 4.51 : -4.51;
-    const double value = (std::exp(std::abs(v) / 20.0) + 1.0) / divisor;
-    return busKind == kBusFireWire ? -value : value;
+    return scaling::OutputBalanceRequest(position, busKind == kBusFireWire);
 }
 
 // ---------------------------------------------------------------- messages

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 
 namespace scaling {
 
@@ -87,6 +88,14 @@ int BalanceToDevice(int position, bool deadZone)
 int CrossfadeToDevice(int position)
 {
     return -position;
+}
+
+double OutputBalanceRequest(int value, bool fireWire)
+{
+    const int v = Clamp(value, kPanMin, kPanMax);
+    const double divisor = v <= 0 ? 4.51 : -4.51;
+    const double request = (std::exp(std::abs(v) / 20.0) + 1.0) / divisor;
+    return fireWire ? -request : request;
 }
 
 int CrossfadePosFromDevice(double value)

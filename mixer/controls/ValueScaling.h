@@ -37,6 +37,10 @@ int BalanceToDevice(int position, bool deadZone);
 // The balance position as the read-out shows it (dead zone applied).
 int BalanceShown(int position, bool deadZone);
 
+// The pan value an output's UM_BALANCE value (-127..127) asks of the device:
+// exponential in the value, negated on FireWire.
+double OutputBalanceRequest(int value, bool fireWire);
+
 // Crossfader: the device value is the negated position and back.
 int CrossfadeToDevice(int position);
 int CrossfadePosFromDevice(double value);

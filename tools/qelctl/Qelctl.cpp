@@ -79,6 +79,7 @@ Qelctl::Qelctl(std::unique_ptr<sim::CPlatformHost> host) : host_(std::move(host)
     addUsbSimCommands(*this);
     addConfigCommands(*this);
     addConfigSimCommands(*this);
+    addSceneCommands(*this);
 }
 
 Qelctl::~Qelctl() {

@@ -111,6 +111,7 @@ void addUsbCommands(Qelctl& tool);
 void addUsbSimCommands(Qelctl& tool);
 void addConfigCommands(Qelctl& tool);
 void addConfigSimCommands(Qelctl& tool);
+void addSceneCommands(Qelctl& tool);
 
 std::optional<CommandError> failed(Status status);
 std::optional<CommandError> usage(const std::string& message);
