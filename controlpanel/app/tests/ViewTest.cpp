@@ -170,6 +170,32 @@ private slots:
         QTRY_COMPARE(DeviceRows().last(), QStringLiteral("Renamed 1814"));
     }
 
+    // A plug or unplug reaches the pages as the driver's own event (the
+    // broadcasts change nothing while the driver is open): no event is
+    // queued by hand here.
+    void pagesFollowPlugAndUnplug()
+    {
+        Start();
+        QCOMPARE(DeviceRows(), QStringList({"Studio 610", "Stage 1814"}));
+        QCOMPARE(m_frame->PaneText(1), QStringLiteral("2 Device(s) connected."));
+        QVERIFY(View()->Notificator().hasWorker());
+
+        QVERIFY(m_rig->unplug(2));
+        QTRY_COMPARE(DeviceRows(), QStringList({"Studio 610"}));
+        QCOMPARE(m_frame->PaneText(1), QStringLiteral("1 Device(s) connected."));
+
+        QVERIFY(m_rig->unplug(1));
+        QTRY_VERIFY(DeviceRows().isEmpty());
+        QCOMPARE(m_frame->PaneText(1), QStringLiteral("0 Device(s) connected."));
+
+        QVERIFY(m_rig->plug(2));
+        QTRY_COMPARE(DeviceRows(), QStringList({"Stage 1814"}));
+        QVERIFY(m_rig->plug(1));
+        QTRY_COMPARE(DeviceRows().size(), 2);
+        QCOMPARE(m_frame->PaneText(1), QStringLiteral("2 Device(s) connected."));
+        QVERIFY(m_drv->isOpen());
+    }
+
     void broadcastsWhileTheDriverIsOpenChangeNothing()
     {
         Start();
