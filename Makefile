@@ -5,8 +5,12 @@ JOBS   ?= $(shell nproc)
 
 .PHONY: run test build bootstrap configure asan tsan fuzz mingw windows windows-zip bench screenshots clean
 
-run: build
-	@scripts/run-mixer-panel $(BUILD)
+# The mixer panel as a user gets it: an optimised build with debug symbols,
+# in its own folder, so that `make test` keeps its Debug build.
+RUN_PRESET ?= run
+run:
+	@$(MAKE) --no-print-directory build PRESET=$(RUN_PRESET)
+	@scripts/run-mixer-panel build/$(RUN_PRESET)
 
 # The tests host their own rigs: a rig process a developer left running on the
 # default socket must not be picked up by them.
