@@ -258,6 +258,13 @@ void CBitmapSlider::MoveByUser(int position)
     PostToParent(UM_SLIDER_MOVED);
 }
 
+void CBitmapSlider::PlaceByUser(int position)
+{
+    SetPos(position);
+    PostToParent(UM_SLIDER_MOVED);
+    PostToParent(UM_SLIDER_RELEASED);
+}
+
 void CBitmapSlider::focusInEvent(QFocusEvent* event)
 {
     m_hasFocus = true;

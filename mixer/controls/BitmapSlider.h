@@ -33,6 +33,9 @@ public:
     // A move made by the user other than by dragging (keys, screen readers):
     // SetPos, then UM_SLIDER_MOVED with the new position, as a key press does.
     void MoveByUser(int position);
+    // A value given by the user in one go (a typed value): SetPos, then
+    // UM_SLIDER_MOVED and UM_SLIDER_RELEASED, as a drag that ends there.
+    void PlaceByUser(int position);
     int GetPos() const { return m_position; }
     void SetRange(int minimum, int maximum);
     int Minimum() const { return m_minimum; }

@@ -37,6 +37,7 @@ void CChannelStripHeadPhoneOut::OnInitDialog()
     SkinPan(m_balance, 153);
     m_balance->SetPos(0);
     m_readout->Setup(kReadoutColumns, QStringLiteral("0.0 dB"));
+    OfferTypedValue(m_readout, typed::Readout::Level, m_volume, m_balance);
     m_kindLabel->setFont(LabelFont());
 }
 

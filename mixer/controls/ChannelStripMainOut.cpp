@@ -46,6 +46,7 @@ void CChannelStripMainOut::OnInitDialog()
         SkinMeter(meter);
     PlaceClipLamp(m_clipLamp, m_meterLeft, m_meterRight);
     m_readout->Setup(kReadoutColumns, QStringLiteral("0.0 dB"));
+    OfferTypedValue(m_readout, typed::Readout::Level, m_volume, m_balance);
     m_kindLabel->setFont(LabelFont());
 }
 

@@ -98,6 +98,8 @@ void CChannelStripStereoIn::OnInitDialog()
     m_readoutLeft->Setup(5, QStringLiteral("0.0"));
     m_readoutRight->Setup(5, QStringLiteral("0.0"));
     m_connection->Setup(13, QStringLiteral("      -      "));
+    OfferTypedValue(m_readoutLeft, typed::Readout::Level, m_volumeLeft, m_panLeft);
+    OfferTypedValue(m_readoutRight, typed::Readout::Level, m_volumeRight, m_panRight);
 
     // Hard left and hard right.
     m_panLeft->SetPos(scaling::kPanMin);

@@ -26,6 +26,7 @@ void CCrossFaderStrip::OnInitDialog()
     CMixerElement::OnInitDialog();
     SkinPan(m_slider, 136);
     m_readout->Setup(kReadoutColumns, QStringLiteral("0"));
+    OfferTypedValue(m_readout, typed::Readout::Crossfade, nullptr, m_slider);
     m_titleLabel->setFont(LabelFont());
     // Posted once the build has run, so that it carries the block id the
     // container gives the strip after creating it.

@@ -3,6 +3,7 @@
 #include "ui/ControlId.h"
 #include "ui/SkinLoader.h"
 
+#include <QMouseEvent>
 #include <QPainter>
 #include <QTimerEvent>
 
@@ -149,6 +150,16 @@ const QPixmap& CMatrixStatic::Characters()
         }
     }
     return m_characters;
+}
+
+void CMatrixStatic::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton) {
+        emit doubleClicked();
+        event->accept();
+        return;
+    }
+    QWidget::mouseDoubleClickEvent(event);
 }
 
 void CMatrixStatic::paintEvent(QPaintEvent*)

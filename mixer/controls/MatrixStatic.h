@@ -50,7 +50,12 @@ public:
     // Cell of the character bitmap for code, or (-1, -1) when there is none.
     static QPoint CellOf(int code);
 
+signals:
+    // The display was double-clicked (the strips open the value editor on it).
+    void doubleClicked();
+
 protected:
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void timerEvent(QTimerEvent* event) override;
 

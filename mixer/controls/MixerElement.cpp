@@ -6,7 +6,9 @@
 #include "mixer/controls/LevelMeter.h"
 #include "mixer/controls/MatrixStatic.h"
 #include "mixer/controls/MixerMessages.h"
+#include "mixer/controls/MixerPanelTop.h"
 #include "mixer/controls/SurfaceAccessible.h"
+#include "mixer/controls/ValueEditor.h"
 #include "mixer/controls/ValueScaling.h"
 
 #include "ui/ControlId.h"
@@ -150,6 +152,66 @@ void CMixerElement::ShowLevelDb(CMatrixStatic* readout, int faderPosition)
 {
     const int level = scaling::LevelFromFaderPos(faderPosition);
     readout->SetText(QString::fromStdString(scaling::FormatLevelDb(scaling::ReadoutFromLevel(level))));
+}
+
+void CMixerElement::OfferTypedValue(CMatrixStatic* readout, typed::Readout kind, CBitmapSlider* fader,
+                                    CBitmapSlider* slider)
+{
+    if (!readout || FindTyped(readout))
+        return;
+    m_typedReadouts.append({readout, kind, fader, slider});
+    connect(readout, &CMatrixStatic::doubleClicked, this, [this, readout] { OpenValueEditor(readout); });
+}
+
+const CMixerElement::TypedReadout* CMixerElement::FindTyped(const CMatrixStatic* readout) const
+{
+    for (const TypedReadout& t : m_typedReadouts)
+        if (t.readout == readout)
+            return &t;
+    return nullptr;
+}
+
+void CMixerElement::OpenValueEditor(CMatrixStatic* readout)
+{
+    if (!FindTyped(readout) || !readout->isVisible())
+        return;
+    if (!m_valueEditor) {
+        m_valueEditor = new CValueEditor(this);
+        connect(m_valueEditor, &CValueEditor::entered, this, [this](const QString& text) {
+            if (m_editedReadout)
+                ApplyTypedValue(m_editedReadout, text);
+        });
+    }
+    m_editedReadout = readout;
+    m_valueEditor->Open(readout->geometry(), readout->Text().trimmed());
+}
+
+bool CMixerElement::ApplyTypedValue(CMatrixStatic* readout, const QString& text)
+{
+    const TypedReadout* t = FindTyped(readout);
+    if (!t)
+        return false;
+    const std::string typedText = text.toStdString();
+    const typed::Entry entry = typed::Read(typedText, t->kind);
+    if (!entry.ok()) {
+        ShowNote(QString::fromStdString(typed::Note(entry, typedText, t->kind)));
+        return false;
+    }
+    const bool level = entry.target == typed::Target::Volume;
+    CBitmapSlider* slider = level ? t->fader : t->slider;
+    if (!slider || !slider->isEnabled() || !slider->isVisibleTo(this))
+        return false;
+    slider->PlaceByUser(level ? scaling::FaderPosFromLevel(entry.value) : entry.value);
+    return true;
+}
+
+void CMixerElement::ShowNote(const QString& note) const
+{
+    QWidget* surface = parentWidget();
+    if (!surface || note.isEmpty())
+        return;
+    if (auto* top = surface->findChild<CMixerPanelTop*>(QString(), Qt::FindDirectChildrenOnly))
+        top->ShowMessage(note, kNoteMs);
 }
 
 void CMixerElement::ShowMuteState(CBitmapPushButton* button, int state)

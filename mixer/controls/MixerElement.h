@@ -3,8 +3,11 @@
 // with its own background bitmap (and a 3-D frame), holding skinned controls.
 // The container drives it through the virtual operations below; the element
 // reports user actions to the container with posted messages.
+#include "mixer/controls/TypedValue.h"
+
 #include <QColor>
 #include <QFont>
+#include <QList>
 #include <QPixmap>
 #include <QString>
 #include <QWidget>
@@ -14,6 +17,7 @@ class CBitmapSlider;
 class CClipLamp;
 class CLevelMeter;
 class CMatrixStatic;
+class CValueEditor;
 class QLabel;
 
 class CMixerElement : public QWidget {
@@ -81,6 +85,18 @@ public:
     const QPixmap& Background() const { return m_background; }
     QSize PaintSize() const { return QSize(m_paintWidth, m_paintHeight); }
 
+    // Typed values. A double click on an offered read-out opens the value
+    // editor over it; Enter reads the text and moves the slider it names as
+    // a drag that ends there would. Null until a read-out was double-clicked.
+    static constexpr int kNoteMs = 4000;
+    CValueEditor* ValueEditor() const { return m_valueEditor; }
+    void OpenValueEditor(CMatrixStatic* readout);
+    // Reads text for readout and applies it; text it cannot read changes
+    // nothing and shows a note on the surface's top bar. False then.
+    bool ApplyTypedValue(CMatrixStatic* readout, const QString& text);
+    // A short note on the top bar of the surface the element lies on.
+    void ShowNote(const QString& note) const;
+
 protected:
     // The bound values of the element; the base has none.
     virtual void DoDataExchange(bool fromControls);
@@ -101,6 +117,10 @@ protected:
 
     // The output strips' shared parts. A fader position's level on a read-out, with its unit.
     static void ShowLevelDb(CMatrixStatic* readout, int faderPosition);
+    // Lets the user type a value into readout: a level for fader (null for
+    // none), a pan, balance or crossfade position for the slider.
+    void OfferTypedValue(CMatrixStatic* readout, typed::Readout kind, CBitmapSlider* fader,
+                         CBitmapSlider* slider);
     // The device's mute state on the toggling button, and the bound word after it.
     void ShowMuteState(CBitmapPushButton* button, int state);
     // A click on the toggling mute button: a lit button goes dark; posts
@@ -114,6 +134,17 @@ protected:
     QString m_connectionName;
 
 private:
+    struct TypedReadout {
+        CMatrixStatic* readout;
+        typed::Readout kind;
+        CBitmapSlider* fader;
+        CBitmapSlider* slider;
+    };
+    const TypedReadout* FindTyped(const CMatrixStatic* readout) const;
+
+    QList<TypedReadout> m_typedReadouts;
+    CValueEditor* m_valueEditor = nullptr;
+    CMatrixStatic* m_editedReadout = nullptr;
     QString m_typeName;
     int m_width = 0;
     int m_height = 0;
