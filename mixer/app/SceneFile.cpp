@@ -225,6 +225,20 @@ bool ParseValue(std::string_view text, SceneValue& v, std::string& error)
     return true;
 }
 
+std::string NameTooLong(const char* what)
+{
+    return std::string("the ") + what + " is longer than " + std::to_string(kSceneMaxName) + " bytes";
+}
+
+// Line breaks and other control characters cannot be part of a line.
+std::string CleanName(std::string s)
+{
+    for (char& c : s)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+            c = ' ';
+    return Simplified(s);
+}
+
 }  // namespace
 
 void SceneRange(SceneControl control, int& low, int& high)
@@ -311,17 +325,10 @@ std::string SceneError::Message() const
 
 std::string WriteScene(const Scene& scene)
 {
-    // Line breaks and other control characters cannot be part of a line.
-    const auto clean = [](std::string s) {
-        for (char& c : s)
-            if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
-                c = ' ';
-        return Simplified(s);
-    };
     std::string out = "# Kavro Mixer Panel scene\n";
-    out += "model = " + clean(scene.model) + "\n";
+    out += "model = " + CleanName(scene.model) + "\n";
     for (SceneValue v : scene.values) {
-        v.caption = clean(v.caption);
+        v.caption = CleanName(v.caption);
         out += v.Key() + " = " + v.ValueText() + "\n";
     }
     return out;
@@ -377,6 +384,8 @@ bool ParseScene(std::string_view text, Scene& scene, SceneError& error)
             if (value.empty())
                 return fail(lineNo, "empty model name");
             parsed.model = Simplified(value);
+            if (parsed.model.size() > kSceneMaxName)
+                return fail(lineNo, NameTooLong("model name"));
             haveModel = true;
             modelLine = lineNo;
             continue;
@@ -385,6 +394,8 @@ bool ParseScene(std::string_view text, Scene& scene, SceneError& error)
         v.line = lineNo;
         if (!ParseKey(key, v))
             return fail(lineNo, "unknown key \"" + std::string(key) + "\"");
+        if (v.caption.size() > kSceneMaxName)
+            return fail(lineNo, NameTooLong("caption"));
         if (value.empty())
             return fail(lineNo, "no value for \"" + v.Key() + "\"");
         const std::string normal = Lower(v.Key());
@@ -420,8 +431,24 @@ bool ReadSceneFile(const std::string& path, Scene& scene, SceneError& error)
     return ParseScene(text, scene, error);
 }
 
+bool SceneNamesFit(const Scene& scene, std::string& error)
+{
+    if (CleanName(scene.model).size() > kSceneMaxName) {
+        error = NameTooLong("model name");
+        return false;
+    }
+    for (const SceneValue& v : scene.values)
+        if (CleanName(v.caption).size() > kSceneMaxName) {
+            error = NameTooLong("caption") + " (\"" + v.caption.substr(0, 32) + "...\")";
+            return false;
+        }
+    return true;
+}
+
 bool WriteSceneFile(const std::string& path, const Scene& scene, std::string& error)
 {
+    if (!SceneNamesFit(scene, error))
+        return false;
     const std::string text = WriteScene(scene);
     const std::string temporary = path + ".part";
     {

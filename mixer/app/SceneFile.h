@@ -75,9 +75,15 @@ const char* SceneDigitalModeName(int index);
 // Longest line and largest file a scene may have.
 inline constexpr std::size_t kSceneMaxLine = 512;
 inline constexpr std::size_t kSceneMaxBytes = 64 * 1024;
+// Longest model name and input caption, in bytes, so that every line the
+// writer makes stays within kSceneMaxLine.
+inline constexpr std::size_t kSceneMaxName = 128;
 
 // The text of a scene: a heading comment, the model, then the values in order.
 std::string WriteScene(const Scene& scene);
+// False, with the reason, when a name of the scene is too long to be read
+// back; WriteSceneFile refuses such a scene.
+bool SceneNamesFit(const Scene& scene, std::string& error);
 // Parses a whole scene; on failure `scene` is left untouched.
 bool ParseScene(std::string_view text, Scene& scene, SceneError& error);
 

@@ -202,3 +202,37 @@ TEST(SceneFile, FilesRoundTripAndMissingFilesFail)
     EXPECT_FALSE(WriteSceneFile(::testing::TempDir() + "no/such/dir/x.scene", Sample(), why));
     EXPECT_EQ(why, "cannot write " + ::testing::TempDir() + "no/such/dir/x.scene");
 }
+
+// Everything the reader takes must come back through the writer: names up to
+// the limit do, with the longest value text beside them, and one byte more is
+// refused by both.
+TEST(SceneFile, LongestNamesStillReadBack)
+{
+    const std::string longest(kSceneMaxName, 'x');
+    Scene s;
+    s.model = longest;
+    s.values = {Value(SceneStrip::Input, longest, SceneControl::RightVolume, -63),
+                Value(SceneStrip::None, "", SceneControl::ClockSource, 2)};
+    Scene read;
+    SceneError error;
+    ASSERT_TRUE(ParseScene(WriteScene(s), read, error)) << error.Message();
+    EXPECT_EQ(WriteScene(read), WriteScene(s));
+
+    // Written without blanks the reader once took a name whose written line it
+    // then refused as too long.
+    const std::string over(kSceneMaxName + 1, 'x');
+    EXPECT_EQ(Error("model=" + over + "\n"), "line 1: the model name is longer than 128 bytes");
+    EXPECT_EQ(Error("model = m\ninput \"" + over + "\"link=on\n"), "line 2: the caption is longer than 128 bytes");
+
+    std::string why;
+    const std::string path = ::testing::TempDir() + "scene-long-name.scene";
+    s.values[0].caption = over;
+    EXPECT_FALSE(WriteSceneFile(path, s, why));
+    EXPECT_EQ(why.rfind("the caption is longer than 128 bytes", 0), 0u) << why;
+    s.values[0].caption = longest;
+    s.model = over;
+    EXPECT_FALSE(WriteSceneFile(path, s, why));
+    EXPECT_EQ(why, "the model name is longer than 128 bytes");
+    std::ifstream none(path);
+    EXPECT_FALSE(none.good());
+}
