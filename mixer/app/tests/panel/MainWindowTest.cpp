@@ -1,7 +1,7 @@
 // The main window against the simulated rig: start-up with and without a
 // configuration file and devices, the tabs and the window's size, the About
 // item and box, devices plugged in while running, and the message boxes.
-#include "mixer/app/KavroMixerPanelDlg.h"
+#include "mixer/app/tests/panel/MainWindowRig.h"
 
 #include <QDir>
 #include <QFile>
@@ -37,15 +37,8 @@ namespace {
 constexpr std::uint32_t k610 = 1;
 constexpr std::uint32_t k1814 = 2;
 constexpr std::uint32_t kU410 = 16;
-const QString kProgram = QStringLiteral("/opt/kavro/KavroMixerPanel");
-
-std::string ShippedConfig()
-{
-    std::ifstream in(QEL_SHIPPED_CONFIG);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using qel::mixer::test::kProgram;
+using qel::mixer::test::ShippedConfig;
 
 // The shipped configuration with one piece of text replaced.
 std::string ShippedConfigWith(const std::string& from, const std::string& to)
@@ -110,31 +103,22 @@ class MainWindowTest : public QObject {
     Q_OBJECT
 
 private:
-    std::unique_ptr<QTemporaryDir> m_dir;
-    QString m_previousDir;
+    std::unique_ptr<qel::mixer::test::ConfigFolder> m_folder;
 
-    void WriteConfig(const std::string& text, const QString& name = QStringLiteral("KavroMixerPanelConfig.xml"))
+    void WriteConfig(const std::string& text, const QString& name = qel::mixer::test::kConfigName)
     {
-        QFile f(m_dir->filePath(name));
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(text.data(), qint64(text.size()));
+        QVERIFY(m_folder->Write(text, name));
     }
 
 private slots:
     void init()
     {
         // Every case runs in an empty folder of its own as current directory.
-        m_dir = std::make_unique<QTemporaryDir>();
-        QVERIFY(m_dir->isValid());
-        m_previousDir = QDir::currentPath();
-        QVERIFY(QDir::setCurrent(m_dir->path()));
+        m_folder = std::make_unique<qel::mixer::test::ConfigFolder>();
+        QVERIFY(m_folder->Valid());
     }
 
-    void cleanup()
-    {
-        QDir::setCurrent(m_previousDir);
-        m_dir.reset();
-    }
+    void cleanup() { m_folder.reset(); }
 
     void configFileIsNamedAfterTheProgram()
     {

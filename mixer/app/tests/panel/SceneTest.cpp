@@ -2,7 +2,7 @@
 // items, a save and load round trip on FireWire (Kavro 1814) and USB (Kavro
 // U410) checked on the rig's device values, a scene of another model, and
 // broken files that change nothing.
-#include "mixer/app/KavroMixerPanelDlg.h"
+#include "mixer/app/tests/panel/MainWindowRig.h"
 
 #include <QDir>
 #include <QFile>
@@ -33,7 +33,7 @@ namespace {
 constexpr std::uint32_t k610 = 1;
 constexpr std::uint32_t k1814 = 2;
 constexpr std::uint32_t kU410 = 16;
-const QString kProgram = QStringLiteral("/opt/kavro/KavroMixerPanel");
+using qel::mixer::test::kProgram;
 
 std::string ReadFile(const QString& path)
 {
@@ -127,29 +127,19 @@ class SceneTest : public QObject {
     Q_OBJECT
 
 private:
-    std::unique_ptr<QTemporaryDir> m_dir;
-    QString m_previousDir;
+    std::unique_ptr<qel::mixer::test::ConfigFolder> m_folder;
 
-    QString File(const char* name) const { return m_dir->filePath(QString::fromLatin1(name)); }
+    QString File(const char* name) const { return m_folder->FilePath(QString::fromLatin1(name)); }
 
 private slots:
     void init()
     {
-        m_dir = std::make_unique<QTemporaryDir>();
-        QVERIFY(m_dir->isValid());
-        m_previousDir = QDir::currentPath();
-        QVERIFY(QDir::setCurrent(m_dir->path()));
-        std::ifstream in(QEL_SHIPPED_CONFIG);
-        std::ostringstream s;
-        s << in.rdbuf();
-        WriteFile(m_dir->filePath(QStringLiteral("KavroMixerPanelConfig.xml")), s.str());
+        m_folder = std::make_unique<qel::mixer::test::ConfigFolder>();
+        QVERIFY(m_folder->Valid());
+        QVERIFY(m_folder->Write(qel::mixer::test::ShippedConfig()));
     }
 
-    void cleanup()
-    {
-        QDir::setCurrent(m_previousDir);
-        m_dir.reset();
-    }
+    void cleanup() { m_folder.reset(); }
 
     void contextMenuHasTheSceneItems()
     {
@@ -161,7 +151,7 @@ private slots:
         // A cancelled file choice writes nothing.
         p.chosen.clear();
         p.dlg.SaveSceneAction()->trigger();
-        QVERIFY(QDir(m_dir->path()).entryList(QDir::Files).size() == 1);
+        QVERIFY(QDir(m_folder->Path()).entryList(QDir::Files).size() == 1);
     }
 
     void fireWireSceneRoundTripEndsOnTheDevice()

@@ -6,7 +6,7 @@
 //
 // With QEL_TEST_SHOTS set to a folder, the focused fader is saved there as
 // focused-fader.png (1x) for a look.
-#include "mixer/app/KavroMixerPanelDlg.h"
+#include "mixer/app/tests/panel/MainWindowRig.h"
 
 #include <QApplication>
 #include <QDir>
@@ -37,55 +37,10 @@
 
 namespace {
 
-constexpr std::uint32_t kFw1814 = 2;
-constexpr int k1814Tab = 1;
-const QString kProgram = QStringLiteral("/opt/kavro/KavroMixerPanel");
-
-std::string ShippedConfig()
-{
-    std::ifstream in(QEL_SHIPPED_CONFIG);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-// The main window on a default rig of its own, showing the Kavro 1814.
-struct Window {
-    Window() : rig(qel::sim::Rig::makeDefault()), os(*rig), context(os), dlg(context, kProgram) {}
-
-    bool Start()
-    {
-        if (!dlg.OnInitDialog() || dlg.TabCtrl()->count() < 2)
-            return false;
-        dlg.TabCtrl()->setCurrentIndex(k1814Tab);
-        QApplication::setActiveWindow(&dlg);
-        Settle();
-        rig->takeTrace();
-        return Mixer()->isVisible();
-    }
-    CMixerCtrlContainer* Mixer() const { return dlg.Containers().at(k1814Tab); }
-    // Element messages to the container, then the paced requests to the device.
-    void Settle()
-    {
-        QCoreApplication::sendPostedEvents();
-        Mixer()->Pacer().Flush();
-        QCoreApplication::sendPostedEvents();
-    }
-    qel::sim::FwFirmware::Channel Channel(std::uint8_t block, std::uint8_t ch)
-    {
-        qel::sim::FwFirmware::Channel out;
-        rig->withFwDevice(kFw1814, [&](qel::sim::FwDeviceModel& m) {
-            if (const auto* c = qel::sim::FwFirmware::of(m)->channel(block, ch))
-                out = *c;
-        });
-        return out;
-    }
-
-    std::unique_ptr<qel::sim::Rig> rig;
-    qel::os::SimOs os;
-    qel::QelContext context;
-    CKavroMixerPanelDlg dlg;
-};
+using qel::mixer::test::ConfigFolder;
+using qel::mixer::test::ShippedConfig;
+using Window = qel::mixer::test::SurfaceWindow;
+constexpr int k1814Tab = Window::k1814Tab;
 
 bool IsTabStop(const QWidget* w, const QWidget* surface)
 {
@@ -141,27 +96,17 @@ class SurfaceKeyboardTest : public QObject {
     Q_OBJECT
 
 private:
-    std::unique_ptr<QTemporaryDir> m_dir;
-    QString m_previousDir;
+    std::unique_ptr<ConfigFolder> m_folder;
 
 private slots:
     void init()
     {
-        m_dir = std::make_unique<QTemporaryDir>();
-        QVERIFY(m_dir->isValid());
-        m_previousDir = QDir::currentPath();
-        QVERIFY(QDir::setCurrent(m_dir->path()));
-        const std::string text = ShippedConfig();
-        QFile f(m_dir->filePath(QStringLiteral("KavroMixerPanelConfig.xml")));
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(text.data(), qint64(text.size()));
+        m_folder = std::make_unique<ConfigFolder>();
+        QVERIFY(m_folder->Valid());
+        QVERIFY(m_folder->Write(ShippedConfig()));
     }
 
-    void cleanup()
-    {
-        QDir::setCurrent(m_previousDir);
-        m_dir.reset();
-    }
+    void cleanup() { m_folder.reset(); }
 
     void tabWalksTheShownSurfaceInVisualOrder()
     {

@@ -6,7 +6,7 @@
 //
 // With QEL_TEST_SHOTS set to a folder, the open editor is saved there as
 // value-editor.png (1x) for a look.
-#include "mixer/app/KavroMixerPanelDlg.h"
+#include "mixer/app/tests/panel/MainWindowRig.h"
 
 #include <QApplication>
 #include <QDir>
@@ -37,60 +37,18 @@
 
 namespace {
 
-constexpr std::uint32_t kFw1814 = 2;
-constexpr int k1814Tab = 1;
 // Blocks of the 1814's default layout: input 1, main out 6, crossfader 8.
 constexpr std::uint8_t kInput1 = 1;
 constexpr std::uint8_t kMaster = 6;
 constexpr std::uint8_t kCrossFader = 8;
-const QString kProgram = QStringLiteral("/opt/kavro/KavroMixerPanel");
+using qel::mixer::test::ConfigFolder;
+using qel::mixer::test::ShippedConfig;
 
-std::string ShippedConfig()
-{
-    std::ifstream in(QEL_SHIPPED_CONFIG);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-// The main window on a default rig of its own, showing the Kavro 1814.
-struct Window {
-    Window() : rig(qel::sim::Rig::makeDefault()), os(*rig), context(os), dlg(context, kProgram) {}
-
-    bool Start()
-    {
-        if (!dlg.OnInitDialog() || dlg.TabCtrl()->count() < 2)
-            return false;
-        dlg.TabCtrl()->setCurrentIndex(k1814Tab);
-        QApplication::setActiveWindow(&dlg);
-        Settle();
-        rig->takeTrace();
-        return Mixer()->isVisible();
-    }
-    CMixerCtrlContainer* Mixer() const { return dlg.Containers().at(k1814Tab); }
+// The main window showing the Kavro 1814, with its first input strip and top bar.
+struct Window : qel::mixer::test::SurfaceWindow {
     CChannelStripStereoIn* Input() const { return Mixer()->InputStrips().at(0); }
-    void Settle()
-    {
-        QCoreApplication::sendPostedEvents();
-        Mixer()->Pacer().Flush();
-        QCoreApplication::sendPostedEvents();
-    }
-    qel::sim::FwFirmware::Channel Channel(std::uint8_t block, std::uint8_t ch)
-    {
-        qel::sim::FwFirmware::Channel out;
-        rig->withFwDevice(kFw1814, [&](qel::sim::FwDeviceModel& m) {
-            if (const auto* c = qel::sim::FwFirmware::of(m)->channel(block, ch))
-                out = *c;
-        });
-        return out;
-    }
     // The top bar's text without the padding.
     QString TopText() const { return Mixer()->TopPanel()->Display()->Text().trimmed(); }
-
-    std::unique_ptr<qel::sim::Rig> rig;
-    qel::os::SimOs os;
-    qel::QelContext context;
-    CKavroMixerPanelDlg dlg;
 };
 
 CValueEditor* EditorOf(QWidget* readout)
@@ -127,27 +85,17 @@ class SurfaceTypedValueTest : public QObject {
     Q_OBJECT
 
 private:
-    std::unique_ptr<QTemporaryDir> m_dir;
-    QString m_previousDir;
+    std::unique_ptr<ConfigFolder> m_folder;
 
 private slots:
     void init()
     {
-        m_dir = std::make_unique<QTemporaryDir>();
-        QVERIFY(m_dir->isValid());
-        m_previousDir = QDir::currentPath();
-        QVERIFY(QDir::setCurrent(m_dir->path()));
-        const std::string text = ShippedConfig();
-        QFile f(m_dir->filePath(QStringLiteral("KavroMixerPanelConfig.xml")));
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(text.data(), qint64(text.size()));
+        m_folder = std::make_unique<ConfigFolder>();
+        QVERIFY(m_folder->Valid());
+        QVERIFY(m_folder->Write(ShippedConfig()));
     }
 
-    void cleanup()
-    {
-        QDir::setCurrent(m_previousDir);
-        m_dir.reset();
-    }
+    void cleanup() { m_folder.reset(); }
 
     void doubleClickOpensTheEditorOverTheReadout()
     {
