@@ -55,7 +55,11 @@ void CQel1394CtrlImpl::cancelPending() {
 }
 
 void CQel1394CtrlImpl::close() {
+    // A request or block read issued after this cancel sees closing_ and
+    // cancels itself, so none can hold the locks below.
+    ++closing_;
     cancelPending();
+    std::unique_lock reads(blockReadLock_);
     std::lock_guard lock(requestLock_);
     std::lock_guard cancel(cancelLock_);
     if (os::Handle device = device_.exchange(nullptr)) os_.closeHandle(device);
@@ -63,6 +67,7 @@ void CQel1394CtrlImpl::close() {
         os_.closeHandle(requestEvent_);
         requestEvent_ = nullptr;
     }
+    --closing_;
 }
 
 Status CQel1394CtrlImpl::sendRequest(std::uint32_t code, const void* in, std::uint32_t inLen, void* out,
@@ -73,6 +78,7 @@ Status CQel1394CtrlImpl::sendRequest(std::uint32_t code, const void* in, std::ui
     os::Handle device = device_.load();
     if (device == nullptr) return QEL_E_DEVICE_NOT_OPEN;
     std::uint32_t status = os_.ioctlOverlapped(device, code, in, inLen, out, outLen, overlapped_);
+    if (status == os::kErrorIoPending && closing_.load() != 0) os_.cancelIo(device);
     if (status == os::kErrorIoPending || (status == 0 && bytesReturned != nullptr)) {
         std::uint32_t got = 0;
         status = os_.getOverlappedResult(device, overlapped_, &got, /*wait=*/true);
@@ -84,6 +90,8 @@ Status CQel1394CtrlImpl::sendRequest(std::uint32_t code, const void* in, std::ui
 Status CQel1394CtrlImpl::asyncReadBlock(const std::uint8_t (&in)[16], void* out, std::uint32_t outLen,
                                         std::uint32_t& bytesReturned) {
     bytesReturned = 0;
+    // The handle stays open until the read is done with it.
+    std::shared_lock reading(blockReadLock_);
     os::Handle device = device_.load();
     if (device == nullptr) return QEL_E_DEVICE_NOT_OPEN;
     os::Overlapped ov;
@@ -91,6 +99,7 @@ Status CQel1394CtrlImpl::asyncReadBlock(const std::uint8_t (&in)[16], void* out,
     if (ov.event == nullptr) return QEL_E_NO_EVENT;
     Status status = os_.ioctlOverlapped(device, QEL_REQ_ASYNC_READ_BLOCK, in, sizeof in, out, outLen, ov);
     if (status == os::kErrorIoPending) {
+        if (closing_.load() != 0) os_.cancelIo(device);
         status = QEL_OK;
         if (os_.waitForOne(ov.event, os::kInfinite) == os::kWaitTimeout) {
             status = QEL_E_WAIT_TIMEOUT;

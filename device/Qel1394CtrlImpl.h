@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstdint>
 #include <mutex>
+#include <shared_mutex>
 #include <string>
 
 #include "device/Status.h"
@@ -20,7 +21,7 @@ public:
 
     Status open(os::DevInfoSet set, std::uint32_t index, const os::Guid* interfaceGuid);
     // Cancels what is pending on the handle, then closes it under the
-    // request lock (no request is in progress on it any more).
+    // request lock (no request nor block read is in progress on it any more).
     void close();
     // Ends the requests pending on the handle (they fail as aborted), so that
     // a request that the driver never completes does not hold the lock.
@@ -48,6 +49,10 @@ private:
     os::Handle requestEvent_ = nullptr;
     std::mutex requestLock_;
     std::mutex cancelLock_;  // a cancel never meets a handle being closed
+    // Held shared by every block read for as long as it uses the handle
+    // (they run beside the requests), exclusively while close() closes it.
+    std::shared_mutex blockReadLock_;
+    std::atomic<int> closing_{0};  // close() calls under way
     std::string devicePath_;
     std::uint32_t capability_ = 0;
 };

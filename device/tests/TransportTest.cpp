@@ -1,6 +1,7 @@
 // Driver handle and request transport against the rig.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <future>
 #include <thread>
@@ -247,4 +248,45 @@ TEST_F(Transport, CloseDuringNothingAndReopen) {
     // Device 2 is found after trying device 1; then device 1 again: three
     // device handles and two driver opens checked the version.
     EXPECT_EQ(count(trace(), "QEL_REQ_GET_DRIVER_VERSION"), 5);
+}
+
+// The AV/C thread's requests and the window thread's block reads run while
+// another thread closes and reopens the handle (TSan). A request never goes
+// to a handle already closed: it finds the device open or not open.
+TEST_F(Transport, StressRequestsAndBlockReadsWhileTheHandleClosesAndReopens) {
+    rig->setTraceEnabled(false);
+    CQelDevice dev(ctx, fw(), kCompany);
+    ASSERT_EQ(dev.openDevice(fw(), 1), QEL_OK);
+    std::atomic<bool> stop{false};
+    std::atomic<int> done{0}, closedHandle{0};
+    const auto note = [&](Status s) {
+        if (s == os::kErrorInvalidHandle) ++closedHandle;
+        ++done;
+    };
+    std::thread requests([&] {
+        while (!stop.load()) {
+            std::uint8_t caps[4] = {};
+            note(dev.sendRequest(QEL_REQ_GET_DEVICE_CAPABILITIES, nullptr, 0, caps, sizeof caps));
+        }
+    });
+    std::thread reads([&] {
+        std::uint8_t in[16] = {};
+        os::putLe32(in, 0, 0x00100000);
+        os::putLe32(in, 4, 0xFFC7);
+        while (!stop.load()) {
+            std::uint8_t out[8] = {};
+            std::uint32_t got = 0;
+            note(dev.asyncReadBlock(in, out, sizeof out, got));
+        }
+    });
+    for (int round = 0; round < 1000; ++round) {
+        dev.close();
+        ASSERT_EQ(dev.openDevice(fw(), 1), QEL_OK);
+        ctx.drv().closeDriver();  // openDevice's own open of the control handle
+    }
+    stop = true;
+    requests.join();
+    reads.join();
+    EXPECT_GT(done.load(), 0);
+    EXPECT_EQ(closedHandle.load(), 0);
 }
