@@ -5,6 +5,7 @@
 
 #include "controlpanel/app/ControlPanelIds.h"
 #include "ui/ControlId.h"
+#include "ui/DialogFont.h"
 #include "ui/DialogUnits.h"
 #include "ui/PlatformNotice.h"
 #include "ui/SkinLoader.h"
@@ -15,6 +16,7 @@ constexpr const char* kSecondText = "Settings of the Drevik audio driver.";
 
 CAboutDlg::CAboutDlg(bool simulated, QWidget* parent) : QDialog(parent)
 {
+    setFont(DialogFont());
     setWindowTitle(simulated ? QStringLiteral("About Drevik Control Panel") + QLatin1String(qel::os::kSimulatedRigNotice)
                              : QStringLiteral("About Drevik Control Panel"));
     // The rig's line takes three more lines of the text.

@@ -10,6 +10,7 @@
 #include <QStatusBar>
 
 #include "controlpanel/app/AboutDlg.h"
+#include "ui/DialogFont.h"
 #include "ui/PlatformNotice.h"
 #include "controlpanel/app/ControlPanelIds.h"
 #include "controlpanel/app/QEL_CPLView.h"
@@ -35,6 +36,7 @@ CMainFrame::CMainFrame(qel::cpl::CDrv& drv, qel::os::IOs& os, bool startOnSettin
 {
     setWindowTitle(WithPlatformNotice(QString::fromLatin1(kWindowTitle), os));
     setWindowIcon(icon);
+    setFont(DialogFont());
 
     // Menu 128.
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));

@@ -6,6 +6,7 @@
 
 #include "controlpanel/app/ControlPanelIds.h"
 #include "ui/ControlId.h"
+#include "ui/DialogFont.h"
 #include "ui/DialogUnits.h"
 #include "ui/MessageBoxService.h"
 
@@ -13,6 +14,7 @@ CSubDlgNameEdit::CSubDlgNameEdit(const QString& title, const QString& label, int
                                  ToCodePage toCodePage, QWidget* parent)
     : QDialog(parent), m_toCodePage(std::move(toCodePage))
 {
+    setFont(DialogFont());
     setWindowTitle(title);
     setFixedSize(DuToPxX(152), DuToPxY(61));
     (new QLabel(label, this))->setGeometry(DuRect(7, 7, 138, 8));

@@ -3,9 +3,13 @@
 // the window and the About box go to /tmp.
 #include <QtTest>
 
+#include <QAbstractButton>
+#include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
+#include <QTableWidget>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QStatusBar>
 
 #include <memory>
@@ -14,6 +18,7 @@
 #include "controlpanel/app/ControlPanelIds.h"
 #include "controlpanel/app/MainFrame.h"
 #include "controlpanel/app/QEL_CPLView.h"
+#include "controlpanel/app/DialogPage.h"
 #include "controlpanel/app/TreeCtrlEx.h"
 #include "os/sim/SimOs.h"
 #include "sim/Rig.h"
@@ -21,6 +26,69 @@
 #include "ui/ControlId.h"
 #include "ui/SkinLoader.h"
 #include "ui/WindowMessage.h"
+
+// The texts of `page` that do not show whole: labels and buttons narrower
+// than their text, cells of lists and items of trees narrower than what
+// their delegate asks for.
+QStringList CutTexts(QWidget* page)
+{
+    QStringList cut;
+    const auto note = [&cut](const QString& text, int need, int have) {
+        if (need > have)
+            cut << QStringLiteral("\"%1\" needs %2 px, has %3").arg(text).arg(need).arg(have);
+    };
+    // The widest line of a text.
+    const auto width = [](const QFontMetrics& metrics, const QString& text) {
+        int widest = 0;
+        for (const QString& line : text.split(QLatin1Char('\n')))
+            widest = std::max(widest, metrics.horizontalAdvance(line));
+        return widest;
+    };
+    for (QLabel* l : page->findChildren<QLabel*>())
+        if (l->isVisible() && !l->wordWrap() && !l->text().isEmpty())
+            note(l->text(), width(l->fontMetrics(), l->text()), l->contentsRect().width());
+    for (QAbstractButton* b : page->findChildren<QAbstractButton*>())
+        if (b->isVisible() && !b->text().isEmpty()) {
+            const QString text = QString(b->text()).remove(QLatin1Char('&'));
+            // Check boxes and radio buttons put their mark before the text.
+            const int mark = qobject_cast<QPushButton*>(b) ? 8 : 20;
+            note(text, width(b->fontMetrics(), text) + mark, b->width());
+        }
+    for (QTableWidget* t : page->findChildren<QTableWidget*>()) {
+        if (!t->isVisible())
+            continue;
+        for (int c = 0; c < t->columnCount(); ++c) {
+            if (const QTableWidgetItem* h = t->horizontalHeaderItem(c))
+                note(h->text(),
+                     t->horizontalHeader()->fontMetrics().horizontalAdvance(h->text()) +
+                         2 * t->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, t->horizontalHeader()),
+                     t->columnWidth(c));
+            for (int r = 0; r < t->rowCount(); ++r) {
+                const QModelIndex index = t->model()->index(r, c);
+                QStyleOptionViewItem option;
+                option.initFrom(t);
+                option.font = t->font();
+                note(index.data().toString(), t->itemDelegate()->sizeHint(option, index).width(), t->columnWidth(c));
+            }
+        }
+    }
+    for (QTreeWidget* t : page->findChildren<QTreeWidget*>()) {
+        if (!t->isVisible())
+            continue;
+        for (int i = 0; i < t->topLevelItemCount(); ++i) {
+            const QModelIndex index = t->model()->index(i, 0);
+            QStyleOptionViewItem option;
+            option.initFrom(t);
+            option.font = t->font();
+            option.decorationSize = t->iconSize();
+            option.features = QStyleOptionViewItem::HasDisplay | QStyleOptionViewItem::HasDecoration;
+            const QRect rect = t->visualRect(index);
+            note(index.data().toString(), t->itemDelegate()->sizeHint(option, index).width(),
+                 std::min(rect.right(), t->viewport()->width() - 1) - rect.left() + 1);
+        }
+    }
+    return cut;
+}
 
 class FrameTest : public QObject {
     Q_OBJECT
@@ -146,6 +214,24 @@ private slots:
         QVERIFY(m_frame->isMinimized());
         m_frame->OnCommand(ID_TRAY_OPEN);
         QVERIFY(!m_frame->isMinimized());
+    }
+
+    // The pages are laid out in dialog units for the 8-point dialog font;
+    // with the program's default font the tree showed "Input Chann..." and
+    // the stream cells "connected ...".
+    void everyTextOfEveryPageShowsWhole()
+    {
+        m_frame->show();
+        CQEL_CPLView* view = m_frame->View();
+        for (int order = 0; order < 6; ++order) {
+            view->Tree()->SelectItem(view->TreeItem(order));
+            QCoreApplication::sendPostedEvents();
+            CDialogPage* page = view->VisiblePage();
+            QVERIFY(page);
+            const QStringList cut = CutTexts(view);
+            QVERIFY2(cut.isEmpty(), qPrintable(view->TreeItem(order)->text(0) + QLatin1String(": ") +
+                                                cut.join(QLatin1String("; "))));
+        }
     }
 
     void windowLayout()
