@@ -57,17 +57,20 @@ CDlgPgASIOSettings::CDlgPgASIOSettings() : CDialogPage(IDD_PG_ASIO_SETTINGS)
 bool CDlgPgASIOSettings::OnInitDialog()
 {
     Place(new QGroupBox(QStringLiteral("Isochronous Streaming"), this), 0, DuRect(7, 7, 336, 50));
-    Place(new QLabel(QStringLiteral("Stream buffer depth:"), this), IDC_STREAM_LABEL, DuRect(14, 20, 120, 8));
+    QLabel* streamCaption =
+        Place(new QLabel(QStringLiteral("Stream buffer depth:"), this), IDC_STREAM_LABEL, DuRect(14, 20, 120, 8));
     m_streamSlider = MakeSlider(this, IDC_STREAM_SLIDER, DuRect(14, 30, 200, 20));
     m_streamLabel = Place(new QLabel(this), IDC_STREAM_TEXT, DuRect(218, 31, 66, 18));
     m_streamApply = Place(new QPushButton(QStringLiteral("Apply"), this), IDC_STREAM_APPLY, DuRect(286, 33, 50, 14));
 
     Place(new QGroupBox(QStringLiteral("Audio Buffers"), this), 0, DuRect(7, 62, 336, 100));
-    Place(new QLabel(QStringLiteral("ASIO buffer depth:"), this), IDC_ASIO_LABEL, DuRect(14, 75, 120, 8));
+    QLabel* asioCaption =
+        Place(new QLabel(QStringLiteral("ASIO buffer depth:"), this), IDC_ASIO_LABEL, DuRect(14, 75, 120, 8));
     m_asioSlider = MakeSlider(this, IDC_ASIO_SLIDER, DuRect(14, 85, 200, 20));
     m_asioLabel = Place(new QLabel(this), IDC_ASIO_TEXT, DuRect(218, 86, 66, 18));
     m_asioApply = Place(new QPushButton(QStringLiteral("Apply"), this), IDC_ASIO_APPLY, DuRect(286, 88, 50, 14));
-    Place(new QLabel(QStringLiteral("WDM sound buffer depth:"), this), IDC_WDM_LABEL, DuRect(14, 114, 120, 8));
+    QLabel* wdmCaption =
+        Place(new QLabel(QStringLiteral("WDM sound buffer depth:"), this), IDC_WDM_LABEL, DuRect(14, 114, 120, 8));
     m_wdmSlider = MakeSlider(this, IDC_WDM_SLIDER, DuRect(14, 124, 200, 20));
     m_wdmLabel = Place(new QLabel(this), IDC_WDM_TEXT, DuRect(218, 125, 66, 18));
     m_wdmApply = Place(new QPushButton(QStringLiteral("Apply"), this), IDC_WDM_APPLY, DuRect(286, 127, 50, 14));
@@ -75,6 +78,16 @@ bool CDlgPgASIOSettings::OnInitDialog()
     Place(new QGroupBox(QStringLiteral("ASIO Statistics"), this), 0, DuRect(7, 168, 336, 28));
     Place(new QLabel(QStringLiteral("Drop outs detected:"), this), 0, DuRect(14, 180, 80, 8));
     m_dropoutsLabel = Place(new QLabel(this), IDC_DROPOUTS_TEXT, DuRect(96, 180, 80, 8));
+
+    // A screen reader names each slider by its caption and reads its value
+    // as the read-out beside it shows it; the three Apply buttons say what
+    // they apply.
+    streamCaption->setBuddy(m_streamSlider);
+    asioCaption->setBuddy(m_asioSlider);
+    wdmCaption->setBuddy(m_wdmSlider);
+    m_streamApply->setAccessibleName(QStringLiteral("Apply stream buffer depth"));
+    m_asioApply->setAccessibleName(QStringLiteral("Apply ASIO buffer depth"));
+    m_wdmApply->setAccessibleName(QStringLiteral("Apply WDM sound buffer depth"));
 
     m_streamLabel->setText(m_streamText);
     m_asioLabel->setText(m_asioText);
@@ -191,6 +204,10 @@ void CDlgPgASIOSettings::WriteTexts()
     m_asioLabel->setText(m_asioText);
     m_wdmLabel->setText(m_wdmText);
     m_dropoutsLabel->setText(m_dropoutsText);
+    const auto spoken = [](const QString& text) { return QString(text).replace(QLatin1Char('\n'), QLatin1String(", ")); };
+    m_streamSlider->setAccessibleDescription(spoken(m_streamText));
+    m_asioSlider->setAccessibleDescription(spoken(m_asioText));
+    m_wdmSlider->setAccessibleDescription(spoken(m_wdmText));
 }
 
 void CDlgPgASIOSettings::showEvent(QShowEvent* e)

@@ -63,6 +63,8 @@ bool CDlgPgChannels::OnInitDialog()
                             IDC_HARDWARE_NAME_LABEL, DuRect(7, 199, 200, 8));
     m_hardware = Place(new QLineEdit(this), IDC_HARDWARE_NAME, DuRect(7, 209, 200, 12));
     m_hardware->setReadOnly(true);
+    m_hardwareLabel->setBuddy(m_hardware);
+    m_list->setAccessibleName(windowTitle());
 
     m_list->InsertColumn(0, QStringLiteral("Device name"), 160);
     m_list->InsertColumn(1, QStringLiteral("Channel name"), 160);

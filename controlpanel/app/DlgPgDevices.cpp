@@ -44,6 +44,7 @@ CDlgPgDevices::CDlgPgDevices() : CDialogPage(IDD_PG_DEVICES)
 bool CDlgPgDevices::OnInitDialog()
 {
     m_list = Place(new CListCtrlEx(this), IDC_DEVICE_LIST, DuRect(7, 7, 256, 160));
+    m_list->setAccessibleName(QStringLiteral("Devices"));
     m_edit = Place(new QPushButton(QStringLiteral("Edit Device Name"), this), IDC_EDIT_DEVICE_NAME,
                    DuRect(268, 7, 75, 14));
     m_up = Place(new QPushButton(QStringLiteral("Up"), this), IDC_DEVICE_UP, DuRect(268, 26, 75, 14));

@@ -87,6 +87,7 @@ bool CDlgPgStreams::OnInitDialog()
     m_list = new CListCtrlEx(this);
     SetControlId(m_list, IDC_STREAM_LIST);
     m_list->setGeometry(DuRect(7, 7, 336, 85));
+    m_list->setAccessibleName(QStringLiteral("Streams"));
     m_reportLabel = new QLabel(this);
     SetControlId(m_reportLabel, IDC_STREAM_REPORT);
     m_reportLabel->setGeometry(DuRect(7, 97, 336, 111));

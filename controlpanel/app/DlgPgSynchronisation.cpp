@@ -54,6 +54,7 @@ CSubDlgDeviceSynch::CSubDlgDeviceSynch(qel::QEL_DEVICE_SYNCH_MODE_INFO& record, 
     setWindowTitle(QStringLiteral("Device Synchronisation Mode"));
     setFixedSize(DuToPxX(224), DuToPxY(122));
     m_list = Place(new CListCtrlEx(this), IDC_CLOCK_LIST, DuRect(7, 7, 210, 86));
+    m_list->setAccessibleName(QStringLiteral("Device Synchronisation Mode"));
     auto* ok = Place(new QPushButton(QStringLiteral("OK"), this), kIdOk, DuRect(113, 101, 50, 14));
     auto* cancel = Place(new QPushButton(QStringLiteral("Cancel"), this), 2, DuRect(167, 101, 50, 14));
     ok->setDefault(true);
@@ -112,6 +113,7 @@ bool CDlgPgSynchronisation::OnInitDialog()
 {
     Place(new QGroupBox(QStringLiteral("Synchronisation Settings"), this), 0, DuRect(7, 7, 336, 160));
     m_list = Place(new CListCtrlEx(this), IDC_CLOCK_LIST, DuRect(14, 20, 322, 96));
+    m_list->setAccessibleName(QStringLiteral("Synchronisation Settings"));
     m_changeMode = Place(new QPushButton(QStringLiteral("Change Synchronisation Mode"), this), IDC_CHANGE_SYNC_MODE,
                          DuRect(14, 121, 136, 14));
     m_applySync = Place(new QPushButton(QStringLiteral("Apply"), this), IDC_SYNC_APPLY, DuRect(286, 121, 50, 14));
@@ -123,6 +125,9 @@ bool CDlgPgSynchronisation::OnInitDialog()
     Place(new QGroupBox(QStringLiteral("Sampling Rate"), this), 0, DuRect(7, 174, 336, 36));
     m_rates = Place(new QComboBox(this), IDC_SAMPLE_RATE_COMBO, DuRect(14, 189, 120, 14));
     m_applyRate = Place(new QPushButton(QStringLiteral("Apply"), this), IDC_RATE_APPLY, DuRect(286, 189, 50, 14));
+    m_rates->setAccessibleName(QStringLiteral("Sampling Rate"));
+    m_applySync->setAccessibleName(QStringLiteral("Apply synchronisation settings"));
+    m_applyRate->setAccessibleName(QStringLiteral("Apply sampling rate"));
 
     m_list->SetExtendedStyle(CListCtrlEx::GridLines | CListCtrlEx::CheckBoxes | CListCtrlEx::FullRowSelect);
     m_list->InsertColumn(0, QStringLiteral("Clk Master"), 70);

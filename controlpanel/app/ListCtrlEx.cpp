@@ -12,6 +12,9 @@ CListCtrlEx::CListCtrlEx(QWidget* parent) : QTableWidget(parent)
     setSelectionMode(QAbstractItemView::SingleSelection);
     setSelectionBehavior(QAbstractItemView::SelectItems);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Tab leaves the list for the next control, as in a list view; the
+    // arrows move between the rows.
+    setTabKeyNavigation(false);
     setShowGrid(false);
     setWordWrap(false);
     verticalHeader()->hide();

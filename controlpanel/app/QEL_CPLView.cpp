@@ -45,6 +45,7 @@ CQEL_CPLView::CQEL_CPLView(qel::cpl::CDrv& drv, qel::os::IOs& os, bool startOnSe
     m_tree = new CTreeCtrlEx(this);
     SetControlId(m_tree, IDC_TREE);
     m_tree->setGeometry(DuRect(7, 7, 80, 225));
+    m_tree->setAccessibleName(QStringLiteral("Pages"));
     connect(m_tree, &CTreeCtrlEx::SelChanged, this, &CQEL_CPLView::OnSelChangedTree);
 
     auto* divider = new QFrame(this);

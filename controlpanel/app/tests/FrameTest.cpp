@@ -4,6 +4,8 @@
 #include <QtTest>
 
 #include <QAbstractButton>
+#include <QAccessible>
+#include <QSlider>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
@@ -219,6 +221,53 @@ private slots:
     // The pages are laid out in dialog units for the 8-point dialog font;
     // with the program's default font the tree showed "Input Chann..." and
     // the stream cells "connected ...".
+    // Every control of every page: Tab reaches it from the page tree (and
+    // comes back round to the tree), and a screen reader gets a name for it;
+    // a buffer slider's value reads as its read-out shows it.
+    void everyControlOfEveryPageIsReachedByTabAndNamed()
+    {
+        m_frame->show();
+        QApplication::setActiveWindow(m_frame.get());
+        CQEL_CPLView* view = m_frame->View();
+        for (int order = 0; order < 6; ++order) {
+            view->Tree()->SelectItem(view->TreeItem(order));
+            QCoreApplication::sendPostedEvents();
+            CDialogPage* page = view->VisiblePage();
+            QVERIFY(page);
+            const QString title = view->TreeItem(order)->text(0);
+            QList<QWidget*> expected{view->Tree()};
+            for (QWidget* w : page->findChildren<QWidget*>())
+                if ((w->focusPolicy() & Qt::TabFocus) && w->isVisible() && w->isEnabled() && !w->focusProxy())
+                    expected << w;
+            view->Tree()->setFocus(Qt::TabFocusReason);
+            QSet<QWidget*> reached{view->Tree()};
+            for (int step = 0; step < 100; ++step) {
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+                if (QApplication::focusWidget() == view->Tree())
+                    break;
+                reached.insert(QApplication::focusWidget());
+            }
+            QCOMPARE(QApplication::focusWidget(), view->Tree());
+            for (QWidget* w : expected) {
+                QVERIFY2(reached.contains(w), qPrintable(title + QLatin1String(": Tab misses ") +
+                                                         QString::fromLatin1(w->metaObject()->className())));
+                QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w);
+                QVERIFY(a);
+                QVERIFY2(!a->text(QAccessible::Name).isEmpty(),
+                         qPrintable(title + QLatin1String(": no name for ") +
+                                    QString::fromLatin1(w->metaObject()->className())));
+            }
+            for (QSlider* slider : page->findChildren<QSlider*>()) {
+                QAccessibleInterface* a = QAccessible::queryAccessibleInterface(slider);
+                QVERIFY(a && a->valueInterface());
+                QVERIFY(a->text(QAccessible::Name).endsWith(QLatin1String("buffer depth:")));
+                QVERIFY2(a->text(QAccessible::Description).contains(QLatin1String(" ms")) ||
+                             a->text(QAccessible::Description).contains(QStringLiteral(" \u00b5s")),
+                         qPrintable(a->text(QAccessible::Description)));
+            }
+        }
+    }
+
     void everyTextOfEveryPageShowsWhole()
     {
         m_frame->show();
