@@ -106,6 +106,15 @@ class FrameTest : public QObject {
         QVERIFY(CWindowMessage::Post(m_frame.get(), UM_TRAY_NOTIFY, id, mouse));
         QCoreApplication::sendPostedEvents(m_frame.get());
     }
+    // The page at `order` in the tree, selected and shown.
+    static constexpr int kPages = 6;
+    CDialogPage* ShowPage(int order)
+    {
+        CQEL_CPLView* view = m_frame->View();
+        view->Tree()->SelectItem(view->TreeItem(order));
+        QCoreApplication::sendPostedEvents();
+        return view->VisiblePage();
+    }
     void CloseTrayMenu()
     {
         if (QMenu* menu = m_frame->TrayMenu())
@@ -229,10 +238,8 @@ private slots:
         m_frame->show();
         QApplication::setActiveWindow(m_frame.get());
         CQEL_CPLView* view = m_frame->View();
-        for (int order = 0; order < 6; ++order) {
-            view->Tree()->SelectItem(view->TreeItem(order));
-            QCoreApplication::sendPostedEvents();
-            CDialogPage* page = view->VisiblePage();
+        for (int order = 0; order < kPages; ++order) {
+            CDialogPage* page = ShowPage(order);
             QVERIFY(page);
             const QString title = view->TreeItem(order)->text(0);
             QList<QWidget*> expected{view->Tree()};
@@ -272,11 +279,8 @@ private slots:
     {
         m_frame->show();
         CQEL_CPLView* view = m_frame->View();
-        for (int order = 0; order < 6; ++order) {
-            view->Tree()->SelectItem(view->TreeItem(order));
-            QCoreApplication::sendPostedEvents();
-            CDialogPage* page = view->VisiblePage();
-            QVERIFY(page);
+        for (int order = 0; order < kPages; ++order) {
+            QVERIFY(ShowPage(order));
             const QStringList cut = CutTexts(view);
             QVERIFY2(cut.isEmpty(), qPrintable(view->TreeItem(order)->text(0) + QLatin1String(": ") +
                                                 cut.join(QLatin1String("; "))));
