@@ -18,6 +18,7 @@
 
 #include <QAbstractButton>
 #include <QHelpEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QToolTip>
@@ -161,6 +162,25 @@ void CMixerElement::OfferTypedValue(CMatrixStatic* readout, typed::Readout kind,
         return;
     m_typedReadouts.append({readout, kind, fader, slider});
     connect(readout, &CMatrixStatic::doubleClicked, this, [this, readout] { OpenValueEditor(readout); });
+    for (CBitmapSlider* control : {fader, slider})
+        if (control)
+            control->installEventFilter(this);
+}
+
+bool CMixerElement::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const bool opens = (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier &&
+                           (key->key() == Qt::Key_F2 || key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter);
+        if (opens)
+            for (const TypedReadout& t : m_typedReadouts)
+                if (t.fader == watched || t.slider == watched) {
+                    OpenValueEditor(t.readout);
+                    return true;
+                }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 const CMixerElement::TypedReadout* CMixerElement::FindTyped(const CMatrixStatic* readout) const

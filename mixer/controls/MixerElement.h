@@ -118,7 +118,8 @@ protected:
     // The output strips' shared parts. A fader position's level on a read-out, with its unit.
     static void ShowLevelDb(CMatrixStatic* readout, int faderPosition);
     // Lets the user type a value into readout: a level for fader (null for
-    // none), a pan, balance or crossfade position for the slider.
+    // none), a pan, balance or crossfade position for the slider. A double
+    // click on the read-out, or F2 or Enter on either control, opens the editor.
     void OfferTypedValue(CMatrixStatic* readout, typed::Readout kind, CBitmapSlider* fader,
                          CBitmapSlider* slider);
     // The device's mute state on the toggling button, and the bound word after it.
@@ -130,6 +131,8 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     // Tooltips of the controls that show none of their own: name and value.
     bool event(QEvent* event) override;
+    // F2 or Enter on a fader or slider with a typed read-out opens its editor.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
     QString m_connectionName;
 

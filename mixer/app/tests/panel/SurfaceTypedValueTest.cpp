@@ -204,6 +204,45 @@ private slots:
         QVERIFY(typed.Channel(kCrossFader, 0).volume != Window().Channel(kCrossFader, 0).volume);
     }
 
+    // From the keyboard: F2 or Enter on a focused fader or slider opens the
+    // editor of the read-out that shows it, and the focus comes back after.
+    void keyOnAFocusedControlOpensItsReadoutsEditor()
+    {
+        Window w;
+        QVERIFY(w.Start());
+        CChannelStripStereoIn* in = w.Input();
+        in->VolumeLeft()->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(in->VolumeLeft(), Qt::Key_F2);
+        CValueEditor* editor = EditorOf(in->ReadoutLeft());
+        QVERIFY(editor && editor->IsOpen() && editor->isVisible());
+        QVERIFY(editor->geometry().contains(in->ReadoutLeft()->geometry().center()));
+        editor->selectAll();
+        QTest::keyClicks(editor, QStringLiteral("-20"));
+        Enter(in->ReadoutLeft());
+        w.Settle();
+        QCOMPARE(in->VolumeLeft()->GetPos(), 20);
+        QCOMPARE(w.dlg.focusWidget(), static_cast<QWidget*>(in->VolumeLeft()));
+
+        // Enter on the right pan opens the right read-out; Escape leaves all as it was.
+        const int pan = in->PanRight()->GetPos();
+        in->PanRight()->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(in->PanRight(), Qt::Key_Return);
+        editor = EditorOf(in->ReadoutRight());
+        QVERIFY(editor && editor->IsOpen());
+        QTest::keyClicks(editor, QStringLiteral("L50"));
+        QTest::keyClick(editor, Qt::Key_Escape);
+        w.Settle();
+        QVERIFY(!editor->isVisible());
+        QCOMPARE(in->PanRight()->GetPos(), pan);
+        QCOMPARE(w.dlg.focusWidget(), static_cast<QWidget*>(in->PanRight()));
+
+        // Other keys still move the fader; a button takes no editor.
+        QTest::keyClick(in->VolumeLeft(), Qt::Key_Down);
+        QCOMPARE(in->VolumeLeft()->GetPos(), 21);
+        QTest::keyClick(in->SoloLeft(), Qt::Key_F2);
+        QVERIFY(!editor->isVisible());
+    }
+
     void escapeAndUnreadableTextChangeNothing()
     {
         Window w;
