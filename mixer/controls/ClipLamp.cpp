@@ -1,5 +1,7 @@
 #include "mixer/controls/ClipLamp.h"
 
+#include "mixer/controls/MeterExtras.h"
+
 #include "mixer/controls/SurfaceAccessible.h"
 
 #include <QHelpEvent>
@@ -32,7 +34,7 @@ void CClipLamp::SetClock(MeterClock clock)
 
 void CClipLamp::Observe(int leftPosition, int rightPosition)
 {
-    if (std::min(leftPosition, rightPosition) > 0)
+    if (std::min(leftPosition, rightPosition) > 0 || !meter::ExtrasShown())
         return;
     m_litAt = m_clock();
     SetLit(true);

@@ -1,5 +1,7 @@
 #include "mixer/controls/LevelMeter.h"
 
+#include "mixer/controls/MeterExtras.h"
+
 #include "mixer/controls/SurfaceAccessible.h"
 
 #include <QElapsedTimer>
@@ -121,6 +123,14 @@ int CLevelMeter::PixelForDb(double db) const
 
 void CLevelMeter::TrackPeak(double readingDb)
 {
+    if (!meter::ExtrasShown()) {
+        if (m_markPixel >= 0)
+            update(QRect(0, m_markPixel, width(), kPeakMarkHeight));
+        m_markPixel = -1;
+        m_peakDb = kSilent;
+        m_peakTimer.stop();
+        return;
+    }
     const qint64 now = m_clock();
     const double peak = PeakDbAt(now);
     if (std::isfinite(readingDb) && readingDb >= peak) {

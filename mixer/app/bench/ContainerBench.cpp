@@ -5,7 +5,8 @@
 //
 //   qel_panel_ContainerBench [seconds=30] [turns=200]
 //
-// Prints, for meters all moving and for meters all silent: CPU of the window
+// Prints, for meters all moving (with peak-hold marks and clip lamps, without
+// them, and with them again) and for meters all silent: CPU of the window
 // thread and of the whole process (the in-process rig and the event threads
 // included) as a share of one core, meter reads and meter paints per second;
 // then the knob-to-paint latency (median, 99th percentile, maximum).
@@ -45,6 +46,7 @@ std::string ShippedConfigPath()
 #include "mixer/controls/BitmapSlider.h"
 #include "mixer/controls/ChannelStripMainOut.h"
 #include "mixer/controls/LevelMeter.h"
+#include "mixer/controls/MeterExtras.h"
 #include "sim/FwFirmware.h"
 
 namespace {
@@ -204,6 +206,12 @@ int main(int argc, char** argv)
 
     SetSignals(r, qel::sim::FwMemory::Signal::Sine);
     MeasureCpu(r, c, "meters moving (sine)", seconds);
+    // The same without peak-hold marks and clip lamps, then with them again,
+    // so that a drift of the machine shows as a difference of the two "on" runs.
+    meter::SetExtrasShown(false);
+    MeasureCpu(r, c, "  peak hold/clip off", seconds);
+    meter::SetExtrasShown(true);
+    MeasureCpu(r, c, "  peak hold/clip on", seconds);
     SetSignals(r, qel::sim::FwMemory::Signal::Silence);
     MeasureCpu(r, c, "meters silent", seconds);
     SetSignals(r, qel::sim::FwMemory::Signal::Sine);

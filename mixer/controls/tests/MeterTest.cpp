@@ -4,6 +4,7 @@
 #include "mixer/controls/ChannelStripStereoIn.h"
 #include "mixer/controls/ClipLamp.h"
 #include "mixer/controls/LevelMeter.h"
+#include "mixer/controls/MeterExtras.h"
 #include "mixer/controls/SurfaceAccessible.h"
 
 #include <QHelpEvent>
@@ -321,6 +322,45 @@ private slots:
         QCOMPARE(CLevelMeter::FormatDb(-std::numeric_limits<double>::infinity()),
                  QStringLiteral("-inf dB"));
         QCOMPARE(CLevelMeter::FormatDb(std::nan("")), QStringLiteral("-inf dB"));
+    }
+
+    // With peak hold and clip switched off (the timed harness compares the
+    // two) a full-scale reading leaves no mark, no timer and no lit lamp, and
+    // the bar moves as ever; switched on again, both work at once.
+    void extrasSwitchedOffLeaveOnlyTheBar()
+    {
+        FakeClock clock;
+        QWidget parent;
+        CLevelMeter* meter = MakeMeter(&parent, clock);
+        auto* lamp = new CClipLamp(&parent);
+        lamp->SetClock(clock.Clock());
+        meter->SetPos(0);
+        clock.now += 50;
+        meter->SetPos(100);
+        QVERIFY(meter->PeakMarkPixel() >= 0);
+
+        meter::SetExtrasShown(false);
+        clock.now += 50;
+        meter->SetPos(100);
+        QCOMPARE(meter->PeakMarkPixel(), -1);
+        QVERIFY(!meter->IsPeakTimerActive());
+        meter->SetPos(0);
+        lamp->Observe(0, 0);
+        for (int expected : {3, 6}) {
+            clock.now += 50;
+            meter->SetPos(100);
+            QCOMPARE(meter->GetPos(), expected);
+        }
+        QCOMPARE(meter->PeakMarkPixel(), -1);
+        QVERIFY(!lamp->IsLit());
+
+        meter::SetExtrasShown(true);
+        meter->SetPos(0);
+        clock.now += 50;
+        meter->SetPos(100);
+        QVERIFY(meter->PeakMarkPixel() >= 0);
+        lamp->Observe(0, 0);
+        QVERIFY(lamp->IsLit());
     }
 
     void clipLampLightsAndGoesOut()
