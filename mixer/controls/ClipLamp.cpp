@@ -1,10 +1,12 @@
 #include "mixer/controls/ClipLamp.h"
 
+#include "mixer/controls/FocusMark.h"
 #include "mixer/controls/MeterExtras.h"
-
 #include "mixer/controls/SurfaceAccessible.h"
 
+#include <QFocusEvent>
 #include <QHelpEvent>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QTimerEvent>
@@ -25,6 +27,8 @@ CClipLamp::CClipLamp(QWidget* parent) : QWidget(parent), m_clock(SteadyMeterCloc
 {
     setAttribute(Qt::WA_OpaquePaintEvent, false);
     setCursor(Qt::PointingHandCursor);
+    // By Tab only: a click clears the lamp without taking the focus.
+    setFocusPolicy(Qt::TabFocus);
 }
 
 void CClipLamp::SetClock(MeterClock clock)
@@ -88,6 +92,28 @@ void CClipLamp::mousePressEvent(QMouseEvent* event)
     QWidget::mousePressEvent(event);
 }
 
+void CClipLamp::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Space && event->modifiers() == Qt::NoModifier) {
+        Clear();
+        event->accept();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void CClipLamp::focusInEvent(QFocusEvent* event)
+{
+    update();
+    QWidget::focusInEvent(event);
+}
+
+void CClipLamp::focusOutEvent(QFocusEvent* event)
+{
+    update();
+    QWidget::focusOutEvent(event);
+}
+
 void CClipLamp::timerEvent(QTimerEvent* event)
 {
     if (event->timerId() == m_checkTimer.timerId())
@@ -110,4 +136,6 @@ void CClipLamp::paintEvent(QPaintEvent*)
         p.setBrush(kLitRed.lighter(135));
         p.drawRect(QRectF(1.5, 1, width() - 3, 1));
     }
+    if (hasFocus())
+        surface::DrawFocusMark(p, rect());
 }

@@ -2,7 +2,8 @@
 // The clip lamp over a meter pair: lights when a reading of either meter
 // reaches full scale (100 % or more, meter position 0 or below) and stays lit
 // until clicked or until 5 s have passed without another such reading.
-// Drawn as a lit or dark red segment in the meters' style.
+// Drawn as a lit or dark red segment in the meters' style. Tab reaches it
+// (with the surface's focus mark) and Space clears it as a click does.
 #include "mixer/controls/MeterClock.h"
 
 #include <QBasicTimer>
@@ -33,6 +34,9 @@ protected:
     bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
     void timerEvent(QTimerEvent* event) override;
 
 private:

@@ -363,6 +363,24 @@ private slots:
         QVERIFY(lamp->IsLit());
     }
 
+    // From the keyboard: Tab reaches the lamp and Space clears it.
+    void clipLampClearsWithSpace()
+    {
+        FakeClock clock;
+        QWidget parent;
+        auto* lamp = new CClipLamp(&parent);
+        lamp->SetClock(clock.Clock());
+        lamp->resize(24, 4);
+        QVERIFY(lamp->focusPolicy() & Qt::TabFocus);
+        QVERIFY(!(lamp->focusPolicy() & Qt::ClickFocus));
+        lamp->Observe(0, 40);
+        QVERIFY(lamp->IsLit());
+        QTest::keyClick(lamp, Qt::Key_A);
+        QVERIFY(lamp->IsLit());
+        QTest::keyClick(lamp, Qt::Key_Space);
+        QVERIFY(!lamp->IsLit());
+    }
+
     void clipLampLightsAndGoesOut()
     {
         FakeClock clock;
