@@ -35,12 +35,7 @@ bool Checked(const CBitmapPushButton* button)
 
 SceneValue Make(SceneStrip strip, const QString& caption, SceneControl control, int value)
 {
-    SceneValue v;
-    v.strip = strip;
-    v.caption = caption.toStdString();
-    v.control = control;
-    v.value = value;
-    return v;
+    return SceneValue::Of(strip, caption.toStdString(), control, value);
 }
 
 int FaderLevel(const CBitmapSlider* fader)
@@ -142,21 +137,24 @@ CMixerCtrlContainer::SceneReport CMixerCtrlContainer::ApplyScene(const Scene& sc
                 return &v;
         return nullptr;
     };
-    if (const SceneValue* v = first(SceneControl::ClockSource)) {
-        CBitmapPushButton* button = m_controlSection ? m_controlSection->SyncButton(v->value) : nullptr;
+    // A button of the section that selects v's value; the button's state
+    // afterwards, as the device's answer left it, tells whether it took it.
+    const auto select = [&](const SceneValue& v, CBitmapPushButton* button, bool refreshIo) {
         if (!shown(button)) {
-            skipped(*v, "not on this surface");
-        } else {
-            button->Click();
-            deliver(m_controlSection);
-            // The device's own answer decides what shows.
-            RefreshDigitalIo();
-            if (Checked(button))
-                applied(*v);
-            else
-                skipped(*v, "the device did not take it");
+            skipped(v, "not on this surface");
+            return;
         }
-    }
+        button->Click();
+        deliver(m_controlSection);
+        if (refreshIo)
+            RefreshDigitalIo();
+        if (Checked(button))
+            applied(v);
+        else
+            skipped(v, "the device did not take it");
+    };
+    if (const SceneValue* v = first(SceneControl::ClockSource))
+        select(*v, m_controlSection ? m_controlSection->SyncButton(v->value) : nullptr, /*refreshIo=*/true);
     if (const SceneValue* v = first(SceneControl::SampleRate)) {
         const quint32 target = quint32(v->value);
         const QList<quint32> rates = m_controlSection ? m_controlSection->SupportedRates() : QList<quint32>{};
@@ -182,19 +180,8 @@ CMixerCtrlContainer::SceneReport CMixerCtrlContainer::ApplyScene(const Scene& sc
             applied(*v);
         }
     }
-    if (const SceneValue* v = first(SceneControl::DigitalMode)) {
-        CBitmapPushButton* button = m_controlSection ? m_controlSection->DigitalButton(v->value) : nullptr;
-        if (!shown(button)) {
-            skipped(*v, "not on this surface");
-        } else {
-            button->Click();
-            deliver(m_controlSection);
-            if (Checked(button))
-                applied(*v);
-            else
-                skipped(*v, "the device did not take it");
-        }
-    }
+    if (const SceneValue* v = first(SceneControl::DigitalMode))
+        select(*v, m_controlSection ? m_controlSection->DigitalButton(v->value) : nullptr, /*refreshIo=*/false);
 
     // ---- Input strips: faders and pans with the link off, then the link.
     // The strip of a caption, its first channel record and whether it shows.

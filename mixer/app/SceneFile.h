@@ -22,6 +22,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace qel::mixer {
@@ -47,6 +48,16 @@ struct SceneValue {
     // 1 ADAT, 2 SMUX, 3 HS-SPDIF), the sample rate in Hz.
     int value = 0;
     int line = 0;  // where it was read; 0 for values made in code
+
+    static SceneValue Of(SceneStrip strip, std::string caption, SceneControl control, int value)
+    {
+        SceneValue v;
+        v.strip = strip;
+        v.caption = std::move(caption);
+        v.control = control;
+        v.value = value;
+        return v;
+    }
 
     // The key as the file writes it ("input \"Input 1/2\" left volume").
     std::string Key() const;

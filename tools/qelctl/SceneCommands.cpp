@@ -155,15 +155,6 @@ private:
     Device& d_;
 };
 
-SceneValue make(SceneStrip strip, std::string caption, SceneControl control, int value) {
-    SceneValue v;
-    v.strip = strip;
-    v.caption = std::move(caption);
-    v.control = control;
-    v.value = value;
-    return v;
-}
-
 Scene capture(Device& d, QelContext& ctx, const Layout& layout) {
     SceneDevice dev(d);
     Scene scene;
@@ -173,7 +164,7 @@ Scene capture(Device& d, QelContext& ctx, const Layout& layout) {
     };
     int v = 0;
     for (const Layout::Input& in : layout.inputs) {
-        const auto value = [&](SceneControl c) { return make(SceneStrip::Input, in.caption, c, v); };
+        const auto value = [&](SceneControl c) { return SceneValue::Of(SceneStrip::Input, in.caption, c, v); };
         Status s = dev.volume(in.block, 1, v);
         add(s, value(SceneControl::LeftVolume));
         s = dev.volume(in.block, 2, v);
@@ -192,26 +183,26 @@ Scene capture(Device& d, QelContext& ctx, const Layout& layout) {
         if (block < 0) continue;
         const auto b = static_cast<std::uint8_t>(block);
         Status s = dev.volume(b, 0, v);
-        add(s, make(strip, {}, SceneControl::Volume, v));
+        add(s, SceneValue::Of(strip, {}, SceneControl::Volume, v));
         // On USB an output's balance lives in its side volumes: there is none to read.
         if (!d.usb()) {
             s = dev.balance(b, 0, v);
-            add(s, make(strip, {}, SceneControl::Balance, v));
+            add(s, SceneValue::Of(strip, {}, SceneControl::Balance, v));
         }
         s = dev.mute(b, 0, v);
-        add(s, make(strip, {}, SceneControl::Mute, v));
+        add(s, SceneValue::Of(strip, {}, SceneControl::Mute, v));
     }
     if (layout.crossfader >= 0) {
         const Status s = dev.crossfade(static_cast<std::uint8_t>(layout.crossfader), v);
-        add(s, make(SceneStrip::None, {}, SceneControl::Crossfader, v));
+        add(s, SceneValue::Of(SceneStrip::None, {}, SceneControl::Crossfader, v));
     }
     if (d.ReadSyncSource() == QEL_OK && d.syncKind() < 5 && layout.shows(kSyncIds[d.syncKind()]))
-        scene.values.push_back(make(SceneStrip::None, {}, SceneControl::ClockSource, int(d.syncKind())));
+        scene.values.push_back(SceneValue::Of(SceneStrip::None, {}, SceneControl::ClockSource, int(d.syncKind())));
     std::uint32_t mode = 0;
     if (dev.mode(ctx, mode) == QEL_OK && mode < 4 && layout.shows(kDigitalIds[mode]))
-        scene.values.push_back(make(SceneStrip::None, {}, SceneControl::DigitalMode, int(mode)));
+        scene.values.push_back(SceneValue::Of(SceneStrip::None, {}, SceneControl::DigitalMode, int(mode)));
     if (d.ReadSampleRateInfo() == QEL_OK && qel::Device::rateCode(d.currentRate()) != 15)
-        scene.values.push_back(make(SceneStrip::None, {}, SceneControl::SampleRate, int(d.currentRate())));
+        scene.values.push_back(SceneValue::Of(SceneStrip::None, {}, SceneControl::SampleRate, int(d.currentRate())));
     return scene;
 }
 

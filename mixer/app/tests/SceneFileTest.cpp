@@ -10,35 +10,25 @@ using namespace qel::mixer;
 
 namespace {
 
-SceneValue Value(SceneStrip strip, std::string caption, SceneControl control, int value)
-{
-    SceneValue v;
-    v.strip = strip;
-    v.caption = std::move(caption);
-    v.control = control;
-    v.value = value;
-    return v;
-}
-
 // One of every kind of value.
 Scene Sample()
 {
     Scene s;
     s.model = "Kavro 1814";
-    s.values = {Value(SceneStrip::Input, "Input 1/2", SceneControl::LeftVolume, -12),
-                Value(SceneStrip::Input, "Input 1/2", SceneControl::RightVolume, -63),
-                Value(SceneStrip::Input, "Input 1/2", SceneControl::LeftPan, -127),
-                Value(SceneStrip::Input, "Input 1/2", SceneControl::RightPan, 20),
-                Value(SceneStrip::Input, "Coax S/PDIF", SceneControl::LeftMute, 1),
-                Value(SceneStrip::Input, "Coax S/PDIF", SceneControl::RightSolo, 1),
-                Value(SceneStrip::Input, "Coax S/PDIF", SceneControl::Link, 0),
-                Value(SceneStrip::Master, "", SceneControl::Volume, 0),
-                Value(SceneStrip::Master, "", SceneControl::Balance, -5),
-                Value(SceneStrip::Headphone, "", SceneControl::Mute, 1),
-                Value(SceneStrip::None, "", SceneControl::Crossfader, 127),
-                Value(SceneStrip::None, "", SceneControl::ClockSource, 3),
-                Value(SceneStrip::None, "", SceneControl::DigitalMode, 1),
-                Value(SceneStrip::None, "", SceneControl::SampleRate, 96000)};
+    s.values = {SceneValue::Of(SceneStrip::Input, "Input 1/2", SceneControl::LeftVolume, -12),
+                SceneValue::Of(SceneStrip::Input, "Input 1/2", SceneControl::RightVolume, -63),
+                SceneValue::Of(SceneStrip::Input, "Input 1/2", SceneControl::LeftPan, -127),
+                SceneValue::Of(SceneStrip::Input, "Input 1/2", SceneControl::RightPan, 20),
+                SceneValue::Of(SceneStrip::Input, "Coax S/PDIF", SceneControl::LeftMute, 1),
+                SceneValue::Of(SceneStrip::Input, "Coax S/PDIF", SceneControl::RightSolo, 1),
+                SceneValue::Of(SceneStrip::Input, "Coax S/PDIF", SceneControl::Link, 0),
+                SceneValue::Of(SceneStrip::Master, "", SceneControl::Volume, 0),
+                SceneValue::Of(SceneStrip::Master, "", SceneControl::Balance, -5),
+                SceneValue::Of(SceneStrip::Headphone, "", SceneControl::Mute, 1),
+                SceneValue::Of(SceneStrip::None, "", SceneControl::Crossfader, 127),
+                SceneValue::Of(SceneStrip::None, "", SceneControl::ClockSource, 3),
+                SceneValue::Of(SceneStrip::None, "", SceneControl::DigitalMode, 1),
+                SceneValue::Of(SceneStrip::None, "", SceneControl::SampleRate, 96000)};
     return s;
 }
 
@@ -175,7 +165,7 @@ TEST(SceneFile, WriterKeepsEachValueOnItsLine)
 {
     Scene s;
     s.model = "Kavro\n610";
-    s.values = {Value(SceneStrip::Input, "In\r\nput", SceneControl::Link, 1)};
+    s.values = {SceneValue::Of(SceneStrip::Input, "In\r\nput", SceneControl::Link, 1)};
     Scene read;
     SceneError error;
     ASSERT_TRUE(ParseScene(WriteScene(s), read, error)) << error.Message();
@@ -211,8 +201,8 @@ TEST(SceneFile, LongestNamesStillReadBack)
     const std::string longest(kSceneMaxName, 'x');
     Scene s;
     s.model = longest;
-    s.values = {Value(SceneStrip::Input, longest, SceneControl::RightVolume, -63),
-                Value(SceneStrip::None, "", SceneControl::ClockSource, 2)};
+    s.values = {SceneValue::Of(SceneStrip::Input, longest, SceneControl::RightVolume, -63),
+                SceneValue::Of(SceneStrip::None, "", SceneControl::ClockSource, 2)};
     Scene read;
     SceneError error;
     ASSERT_TRUE(ParseScene(WriteScene(s), read, error)) << error.Message();
