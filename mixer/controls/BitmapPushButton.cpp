@@ -242,19 +242,14 @@ void CBitmapPushButton::changeEvent(QEvent* event)
 
 void CBitmapPushButton::focusInEvent(QFocusEvent* event)
 {
-    if (surface::IsKeyboardFocusReason(event->reason()))
-        m_focusCue = true;
-    else if (event->reason() == Qt::MouseFocusReason)
-        m_focusCue = false;
+    m_focusCue = surface::CueAfterFocusIn(m_focusCue, event->reason());
     QPushButton::focusInEvent(event);
     update();
 }
 
 void CBitmapPushButton::focusOutEvent(QFocusEvent* event)
 {
-    // Back by window activation, the mark shows as it did.
-    if (event->reason() != Qt::ActiveWindowFocusReason)
-        m_focusCue = false;
+    m_focusCue = surface::CueAfterFocusOut(m_focusCue, event->reason());
     QPushButton::focusOutEvent(event);
     update();
 }

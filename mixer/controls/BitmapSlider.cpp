@@ -268,10 +268,7 @@ void CBitmapSlider::PlaceByUser(int position)
 void CBitmapSlider::focusInEvent(QFocusEvent* event)
 {
     m_hasFocus = true;
-    if (surface::IsKeyboardFocusReason(event->reason()))
-        m_focusCue = true;
-    else if (event->reason() == Qt::MouseFocusReason)
-        m_focusCue = false;
+    m_focusCue = surface::CueAfterFocusIn(m_focusCue, event->reason());
     update();
     QWidget::focusInEvent(event);
 }
@@ -279,9 +276,7 @@ void CBitmapSlider::focusInEvent(QFocusEvent* event)
 void CBitmapSlider::focusOutEvent(QFocusEvent* event)
 {
     m_hasFocus = false;
-    // Back by window activation, the mark shows as it did.
-    if (event->reason() != Qt::ActiveWindowFocusReason)
-        m_focusCue = false;
+    m_focusCue = surface::CueAfterFocusOut(m_focusCue, event->reason());
     update();
     QWidget::focusOutEvent(event);
 }

@@ -11,6 +11,18 @@ bool IsKeyboardFocusReason(Qt::FocusReason reason)
            reason == Qt::ShortcutFocusReason;
 }
 
+bool CueAfterFocusIn(bool cue, Qt::FocusReason reason)
+{
+    if (IsKeyboardFocusReason(reason))
+        return true;
+    return reason == Qt::MouseFocusReason ? false : cue;
+}
+
+bool CueAfterFocusOut(bool cue, Qt::FocusReason reason)
+{
+    return reason == Qt::ActiveWindowFocusReason && cue;
+}
+
 void DrawFocusMark(QPainter& painter, const QRect& rect)
 {
     if (rect.width() < 2 || rect.height() < 2)

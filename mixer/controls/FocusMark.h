@@ -15,6 +15,11 @@ inline const QColor kFocusMarkColour{0x3F, 0xB5, 0xFF};
 
 // True for the focus reasons that come from the keyboard.
 bool IsKeyboardFocusReason(Qt::FocusReason reason);
+// Whether the mark shows after the focus came in, or went out, for `reason`:
+// keyboard focus shows it, a click hides it, and a window that comes back
+// to the front shows it as it did.
+bool CueAfterFocusIn(bool cue, Qt::FocusReason reason);
+bool CueAfterFocusOut(bool cue, Qt::FocusReason reason);
 void DrawFocusMark(QPainter& painter, const QRect& rect);
 
 } // namespace surface
