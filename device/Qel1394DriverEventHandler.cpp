@@ -110,17 +110,14 @@ Status Qel1394DriverEventHandler::stop(std::uint32_t timeoutMs) {
         std::lock_guard list(listLock_);
         thread.swap(thread_);
     }
-    bool abandoned = false;
     if (thread.joinable()) {
         os_.setEvent(stopEvent_);
         if (os_.waitForOne(exitedEvent_, timeoutMs) != os::kWaitObject0) status = QEL_E_FAILED;
-        {
-            std::lock_guard list(listLock_);
-            if (!finished_) abandoned_ = true;
-        }
     }
+    bool abandoned = false;
     {
         std::lock_guard list(listLock_);
+        if (thread.joinable() && !finished_) abandoned_ = true;
         abandoned = abandoned_;
     }
     if (thread.joinable()) {
