@@ -7,7 +7,7 @@
 // previous one when it goes:
 //
 //   std::unique_ptr<ConfigFolder> m_folder;
-//   void init()    { m_folder = std::make_unique<ConfigFolder>(); QVERIFY(m_folder->Valid()); }
+//   void init()    { m_folder = ConfigFolder::WithShippedConfig(); QVERIFY(m_folder->Valid()); }
 //   void cleanup() { m_folder.reset(); }
 //
 // SurfaceWindow is the main window on a rig of its own, showing the
@@ -54,6 +54,15 @@ public:
     ~ConfigFolder() { QDir::setCurrent(m_previous); }
     ConfigFolder(const ConfigFolder&) = delete;
     ConfigFolder& operator=(const ConfigFolder&) = delete;
+
+    // A folder holding the shipped configuration file; not Valid() when it
+    // could not be written.
+    static std::unique_ptr<ConfigFolder> WithShippedConfig()
+    {
+        auto folder = std::make_unique<ConfigFolder>();
+        folder->m_valid = folder->m_valid && folder->Write(ShippedConfig());
+        return folder;
+    }
 
     bool Valid() const { return m_valid; }
     QString Path() const { return m_dir.path(); }

@@ -134,9 +134,8 @@ private:
 private slots:
     void init()
     {
-        m_folder = std::make_unique<qel::mixer::test::ConfigFolder>();
+        m_folder = qel::mixer::test::ConfigFolder::WithShippedConfig();
         QVERIFY(m_folder->Valid());
-        QVERIFY(m_folder->Write(qel::mixer::test::ShippedConfig()));
     }
 
     void cleanup() { m_folder.reset(); }

@@ -38,7 +38,6 @@
 namespace {
 
 using qel::mixer::test::ConfigFolder;
-using qel::mixer::test::ShippedConfig;
 using Window = qel::mixer::test::SurfaceWindow;
 constexpr int k1814Tab = Window::k1814Tab;
 
@@ -101,9 +100,8 @@ private:
 private slots:
     void init()
     {
-        m_folder = std::make_unique<ConfigFolder>();
+        m_folder = ConfigFolder::WithShippedConfig();
         QVERIFY(m_folder->Valid());
-        QVERIFY(m_folder->Write(ShippedConfig()));
     }
 
     void cleanup() { m_folder.reset(); }

@@ -42,7 +42,6 @@ constexpr std::uint8_t kInput1 = 1;
 constexpr std::uint8_t kMaster = 6;
 constexpr std::uint8_t kCrossFader = 8;
 using qel::mixer::test::ConfigFolder;
-using qel::mixer::test::ShippedConfig;
 
 // The main window showing the Kavro 1814, with its first input strip and top bar.
 struct Window : qel::mixer::test::SurfaceWindow {
@@ -90,9 +89,8 @@ private:
 private slots:
     void init()
     {
-        m_folder = std::make_unique<ConfigFolder>();
+        m_folder = ConfigFolder::WithShippedConfig();
         QVERIFY(m_folder->Valid());
-        QVERIFY(m_folder->Write(ShippedConfig()));
     }
 
     void cleanup() { m_folder.reset(); }
