@@ -27,15 +27,27 @@ CQel1394Notificator::~CQel1394Notificator() {
         reapAbandoned();
         left.swap(abandoned_);
     }
-    // A worker still stuck past the limit is not waited for: it ends by
-    // itself once it returns and sees its stop.
+    // Abandoned workers get the stop limit, all together, to end and are
+    // joined; one still stuck after it is not waited for: it ends by itself
+    // once it returns and sees its stop.
     for (Abandoned& a : left) {
         {
             std::lock_guard l(a.state->mutex);
             a.state->stopRequested = true;
         }
         if (shared_->stopEvent != nullptr) os_.setEvent(shared_->stopEvent);
-        a.thread.detach();
+    }
+    const auto until = std::chrono::steady_clock::now() + stopLimit_;
+    for (Abandoned& a : left) {
+        bool ended = false;
+        {
+            std::unique_lock l(a.state->mutex);
+            ended = a.state->ended.wait_until(l, until, [&a] { return a.state->done; });
+        }
+        if (ended)
+            a.thread.join();
+        else
+            a.thread.detach();
     }
 }
 

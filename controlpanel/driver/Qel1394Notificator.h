@@ -22,9 +22,9 @@ public:
     static constexpr std::chrono::milliseconds kStopLimit{10000};
 
     CQel1394Notificator(os::IOs& os, const os::Guid& driverGuid, std::chrono::milliseconds stopLimit = kStopLimit);
-    // Stops the worker and goes without waiting for abandoned ones: they run
-    // on alone on the events and the target slot they share, which go with
-    // the last of them. The platform outlives them.
+    // Stops the worker and gives abandoned ones the stop limit to end; one
+    // still stuck after it runs on alone on the events and the target slot
+    // they share, which go with the last of them. The platform outlives them.
     ~CQel1394Notificator() override;
 
     // The receiver of the message; a null target silences the worker. Once
