@@ -142,7 +142,13 @@ void CBitmapSlider::SetTrackWidthOverride(int width)
 void CBitmapSlider::StorePos(int position)
 {
     // With minimum above maximum the minimum wins, as a plain clamp would.
+    const int from = m_position;
     m_position = std::max(m_minimum, std::min(position, m_maximum));
+    RepaintMove(from, m_position);
+}
+
+void CBitmapSlider::RepaintMove(int, int)
+{
     update();
 }
 
@@ -328,7 +334,9 @@ void CBitmapSlider::PaintPlainTrack(QPainter& painter) const
 void CBitmapSlider::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
-    if (!m_transparent)
+    // An opaque track picture covers the slider by itself.
+    const bool covered = m_hasTrack && !m_transparent && m_trackWidth >= width() && m_trackHeight >= height();
+    if (!m_transparent && !covered)
         painter.fillRect(rect(), palette().color(QPalette::Window));
 
     if (m_hasTrack) {

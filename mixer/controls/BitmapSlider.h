@@ -64,8 +64,11 @@ public:
     QSize ThumbSize() const { return QSize(m_thumbWidth, m_thumbHeight); }
 
 protected:
-    // Stores position clamped to the range and repaints.
+    // Stores position clamped to the range and repaints what the move changed.
     void StorePos(int position);
+    // Asks for the repaint of a move from one stored position to another
+    // (the whole slider here).
+    virtual void RepaintMove(int from, int to);
     void PostToParent(unsigned code) const;
     // The first track picture (the lit one on a meter); null when none is loaded.
     const QPixmap& TrackPixmap() const { return m_track; }

@@ -1,6 +1,7 @@
 #include "mixer/controls/LevelMeter.h"
 
 #include "mixer/controls/MeterExtras.h"
+#include "mixer/controls/MeterTick.h"
 
 #include "mixer/controls/SurfaceAccessible.h"
 
@@ -10,7 +11,6 @@
 #include <QLocale>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QTimerEvent>
 #include <QToolTip>
 
 #include <algorithm>
@@ -41,6 +41,11 @@ CLevelMeter::CLevelMeter(QWidget* parent, int controlId)
     setFocusPolicy(Qt::NoFocus);
 }
 
+CLevelMeter::~CLevelMeter()
+{
+    CMeterTick::Instance().Cancel(this);
+}
+
 void CLevelMeter::SetClock(MeterClock clock)
 {
     m_clock = clock ? std::move(clock) : SteadyMeterClock();
@@ -50,35 +55,69 @@ void CLevelMeter::SetPos(int position)
 {
     // Every reading counts for the peak, also one the falling bar ignores.
     TrackPeak(DbAt(std::max(Minimum(), std::min(position, Maximum()))));
-    if (m_fallTimer.isActive() && position < GetPos())
+    if (m_falling && position < GetPos()) {
+        AskTick(true);
         return;
-    m_fallTimer.stop();
+    }
+    m_falling = false;
     const int next = std::max(Minimum(), std::min({position, GetPos() + kFallStep, Maximum()}));
     // A reading that leaves the meter where it is paints nothing.
     if (next != GetPos())
         StorePos(next);
     TrackPeak(kSilent);
+    AskTick(true);
 }
 
 void CLevelMeter::StartFall()
 {
-    m_fallTimer.start(kFallTimerMs, this);
+    m_falling = true;
+    CMeterTick::Instance().Request(this, kFallTimerMs);
 }
 
-void CLevelMeter::timerEvent(QTimerEvent* event)
+void CLevelMeter::OnTick()
 {
-    if (event->timerId() == m_peakTimer.timerId()) {
-        UpdatePeak();
-        return;
+    if (m_falling) {
+        StorePos(GetPos() + kFallStep);
+        if (GetPos() >= Maximum())
+            m_falling = false;
     }
-    if (event->timerId() != m_fallTimer.timerId()) {
-        CBitmapSlider::timerEvent(event);
-        return;
-    }
-    StorePos(GetPos() + kFallStep);
-    if (GetPos() >= Maximum())
-        m_fallTimer.stop();
     TrackPeak(kSilent);
+    AskTick(false);
+}
+
+void CLevelMeter::AskTick(bool fed)
+{
+    CMeterTick& tick = CMeterTick::Instance();
+    if (m_falling) {
+        // Readings do not move a falling bar's steps.
+        if (!fed || !tick.Requested(this))
+            tick.Request(this, kFallTimerMs);
+    } else if (m_markPixel >= 0) {
+        tick.Request(this, fed ? kPeakIdleMs : kPeakTimerMs);
+    } else {
+        tick.Cancel(this);
+    }
+}
+
+bool CLevelMeter::IsPeakTickPending() const
+{
+    return m_markPixel >= 0 && CMeterTick::Instance().Requested(this);
+}
+
+void CLevelMeter::RepaintMove(int from, int to)
+{
+    if (from == to)
+        return;
+    if (HasThumb() || !isEnabled()) {
+        update();
+        return;
+    }
+    // Only the rows (columns) between the old and the new edge of the lit part change.
+    const int a = PosToPixel(from);
+    const int b = PosToPixel(to);
+    const int low = std::min(a, b);
+    const int span = std::abs(a - b) + 1;
+    update(IsVertical() ? QRect(0, low, width(), span) : QRect(low, 0, span, height()));
 }
 
 double CLevelMeter::DbAt(int position) const
@@ -128,7 +167,6 @@ void CLevelMeter::TrackPeak(double readingDb)
             update(QRect(0, m_markPixel, width(), kPeakMarkHeight));
         m_markPixel = -1;
         m_peakDb = kSilent;
-        m_peakTimer.stop();
         return;
     }
     const qint64 now = m_clock();
@@ -152,17 +190,14 @@ void CLevelMeter::TrackPeak(double readingDb)
             update(QRect(0, mark, width(), kPeakMarkHeight));
         m_markPixel = mark;
     }
-    // The bar comes back up to a held peak with the next reading; only a
-    // mark above the bar needs the clock.
-    if (m_markPixel >= 0 && !m_peakTimer.isActive())
-        m_peakTimer.start(kPeakTimerMs, this);
-    else if (m_markPixel < 0)
-        m_peakTimer.stop();
 }
 
 void CLevelMeter::UpdatePeak()
 {
     TrackPeak(kSilent);
+    // A falling bar's steps move the mark as well.
+    if (!m_falling)
+        AskTick(false);
 }
 
 QString CLevelMeter::FormatDb(double db)

@@ -5,7 +5,10 @@
 //
 // On top of the bar a peak mark shows the highest reading for 1.5 s and then
 // falls at 20 dB/s until it meets the bar. The mark is repainted only when
-// its pixel row changes; its timer runs only while it shows above the bar.
+// its pixel row changes, and a move of the bar repaints only the rows between
+// its old and new edge. Readings move bar and mark; the clock (the shared
+// meter tick) is asked for only while the bar falls, or while a mark shows
+// and no reading has come for a while.
 #include "mixer/controls/BitmapSlider.h"
 #include "mixer/controls/MeterClock.h"
 
@@ -21,14 +24,18 @@ public:
     static constexpr double kPeakFallDbPerSecond = 20.0;
     // A mark that has fallen this far is gone.
     static constexpr double kPeakFloorDb = -60.0;
+    // Period of the mark's tick once readings have stopped, and how long a
+    // mark waits for the next reading before the clock moves it.
     static constexpr int kPeakTimerMs = 50;
+    static constexpr int kPeakIdleMs = 75;
     static constexpr int kPeakMarkHeight = 2;
 
     explicit CLevelMeter(QWidget* parent = nullptr, int controlId = 0);
+    ~CLevelMeter() override;
 
     void SetPos(int position) override;
     void StartFall();
-    bool IsFalling() const { return m_fallTimer.isActive(); }
+    bool IsFalling() const { return m_falling; }
 
     void SetClock(MeterClock clock);
     // The shown level in dB of full scale (position 0 = 0 dB); -inf when dark.
@@ -37,9 +44,12 @@ public:
     double PeakDb() const;
     // Top row of the mark, -1 when no mark shows above the bar.
     int PeakMarkPixel() const { return m_markPixel; }
-    bool IsPeakTimerActive() const { return m_peakTimer.isActive(); }
-    // Moves the mark to where the clock says; the peak timer calls it.
+    // A mark shows and the meter has asked the tick to move it.
+    bool IsPeakTickPending() const;
+    // Moves the mark to where the clock says.
     void UpdatePeak();
+    // The shared meter tick: a fall step, then the mark.
+    void OnTick();
     QString ToolTipText() const;
 
     // A level in dB as the tooltip and screen readers show it.
@@ -48,11 +58,11 @@ public:
 protected:
     bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
-    void timerEvent(QTimerEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void RepaintMove(int from, int to) override;
 
 private:
     double DbAt(int position) const;
@@ -63,9 +73,11 @@ private:
     // rows are repainted when they moved.
     void TrackPeak(double readingDb);
     QColor MarkColour(int pixel);
+    // Asks the tick for what the meter needs next: a fall step, a move of the
+    // mark (`fed`: after a reading, which moves it as well), or nothing.
+    void AskTick(bool fed);
 
-    QBasicTimer m_fallTimer;
-    QBasicTimer m_peakTimer;
+    bool m_falling = false;
     MeterClock m_clock;
     double m_peakDb;
     qint64 m_peakAt = 0;

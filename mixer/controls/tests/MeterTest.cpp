@@ -5,6 +5,7 @@
 #include "mixer/controls/ClipLamp.h"
 #include "mixer/controls/LevelMeter.h"
 #include "mixer/controls/MeterExtras.h"
+#include "mixer/controls/MeterTick.h"
 #include "mixer/controls/SurfaceAccessible.h"
 
 #include <QHelpEvent>
@@ -107,7 +108,7 @@ private slots:
         meter->SetPos(100);
         QCOMPARE(meter->PeakMarkPixel(), -1);
         QVERIFY(std::isinf(meter->PeakDb()));
-        QVERIFY(!meter->IsPeakTimerActive());
+        QVERIFY(!meter->IsPeakTickPending());
 
         meter->SetPos(0);
         QCOMPARE(meter->LevelDb(), 0.0);
@@ -122,7 +123,7 @@ private slots:
             QCOMPARE(meter->PeakDb(), 0.0);
             QCOMPARE(meter->PeakMarkPixel(), 0);
         }
-        QVERIFY(meter->IsPeakTimerActive());
+        QVERIFY(meter->IsPeakTickPending());
         QCOMPARE(meter->GetPos(), 90);
 
         // Then 20 dB a second, moved by the clock alone.
@@ -143,7 +144,7 @@ private slots:
         clock.now = CLevelMeter::kPeakHoldMs + 1500; // -30 dB: position 96.8, under the bar at 90
         meter->UpdatePeak();
         QCOMPARE(meter->PeakMarkPixel(), -1);
-        QVERIFY(!meter->IsPeakTimerActive());
+        QVERIFY(!meter->IsPeakTickPending());
         QVERIFY(std::abs(meter->PeakDb() - meter->LevelDb()) < 1e-9);
     }
 
@@ -228,7 +229,7 @@ private slots:
         meter->UpdatePeak();
         QCOMPARE(meter->PeakMarkPixel(), -1);
         QVERIFY(std::isinf(meter->PeakDb()));
-        QVERIFY(!meter->IsPeakTimerActive());
+        QVERIFY(!meter->IsPeakTickPending());
     }
 
     void markIsDrawnInTheLitColour()
@@ -293,6 +294,98 @@ private slots:
         QCOMPARE(paints.regions.size(), 0);
     }
 
+    // A move of the bar repaints the rows between its old and new edge, not
+    // the whole meter.
+    void barMovesRepaintOnlyTheRowsBetweenItsEdges()
+    {
+        FakeClock clock;
+        QWidget parent;
+        parent.resize(40, 220);
+        CLevelMeter* meter = MakeMeter(&parent, clock);
+        meter::SetExtrasShown(false);
+        parent.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&parent));
+        for (int i = 0; i < 20; ++i)
+            meter->SetPos(40);
+        QCOMPARE(meter->GetPos(), 40);
+        Settle();
+        CPaintLog paints(meter);
+
+        meter->SetPos(43); // falls by 3
+        Settle();
+        QCOMPARE(paints.regions.size(), 1);
+        const QRect band = paints.regions.first().boundingRect();
+        const int from = meter->PosToPixel(40);
+        const int to = meter->PosToPixel(43);
+        QVERIFY(to > from);
+        QCOMPARE(band.top(), from);
+        QCOMPARE(band.bottom(), to);
+        QCOMPARE(band.width(), meter->width());
+        QVERIFY(band.height() < meter->height() / 10);
+
+        // The picture after the band repaint equals one painted whole.
+        const QImage partial = parent.grab(meter->geometry()).toImage();
+        meter->update();
+        Settle();
+        QCOMPARE(parent.grab(meter->geometry()).toImage(), partial);
+        meter::SetExtrasShown(true);
+    }
+
+    // Meters that start falling together are stepped by one shared tick; the
+    // tick stops when every bar is dark.
+    void fallingMetersShareOneTick()
+    {
+        FakeClock clock;
+        QWidget parent;
+        CLevelMeter* a = MakeMeter(&parent, clock);
+        CLevelMeter* b = MakeMeter(&parent, clock);
+        meter::SetExtrasShown(false);
+        for (int i = 0; i < 40; ++i) {
+            a->SetPos(0);
+            b->SetPos(30);
+        }
+        CMeterTick& tick = CMeterTick::Instance();
+        QCOMPARE(tick.Waiting(), std::size_t(0));
+        QVERIFY(!tick.Running());
+        a->StartFall();
+        b->StartFall();
+        QCOMPARE(tick.Waiting(), std::size_t(2));
+        QVERIFY(tick.Running());
+        // Each step lowers both bars together: their distance stays.
+        QTRY_VERIFY_WITH_TIMEOUT(a->GetPos() > 0 && a->GetPos() < 90, 5000);
+        QCOMPARE(b->GetPos() - a->GetPos() <= 30, true);
+        QTRY_VERIFY_WITH_TIMEOUT(!a->IsFalling() && !b->IsFalling(), 10000);
+        QCOMPARE(a->GetPos(), 100);
+        QCOMPARE(b->GetPos(), 100);
+        QCOMPARE(tick.Waiting(), std::size_t(0));
+        QVERIFY(!tick.Running());
+        meter::SetExtrasShown(true);
+    }
+
+    // While readings come, they move the mark; when they stop, the tick
+    // moves it on. A meter that goes away leaves nothing behind in the tick.
+    void markMovesOnByTheTickWhenReadingsStop()
+    {
+        FakeClock clock;
+        QWidget parent;
+        CLevelMeter* meter = MakeMeter(&parent, clock);
+        meter->SetPos(0);
+        for (int i = 0; i < 40; ++i)
+            meter->SetPos(100);
+        QCOMPARE(meter->GetPos(), 100);
+        QCOMPARE(meter->PeakMarkPixel(), 0);
+        QVERIFY(meter->IsPeakTickPending());
+        // No reading any more; on the meter's clock the held peak has fallen 10 dB.
+        clock.now = CLevelMeter::kPeakHoldMs + 500;
+        QTRY_COMPARE_WITH_TIMEOUT(meter->PeakMarkPixel(), MarkRow(-10.0), 2000);
+
+        CMeterTick& tick = CMeterTick::Instance();
+        QVERIFY(tick.Requested(meter));
+        delete meter;
+        QCOMPARE(tick.Waiting(), std::size_t(0));
+        QVERIFY(!tick.Running());
+    }
+
     void toolTipShowsLevelAndPeak()
     {
         FakeClock clock;
@@ -343,7 +436,7 @@ private slots:
         clock.now += 50;
         meter->SetPos(100);
         QCOMPARE(meter->PeakMarkPixel(), -1);
-        QVERIFY(!meter->IsPeakTimerActive());
+        QVERIFY(!meter->IsPeakTickPending());
         meter->SetPos(0);
         lamp->Observe(0, 0);
         for (int expected : {3, 6}) {
