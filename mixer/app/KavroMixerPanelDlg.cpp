@@ -175,6 +175,7 @@ CMixerCtrlContainer* CKavroMixerPanelDlg::CreateMixer(std::size_t entry, const q
     container->BuildMixer(QString::fromStdString(props.displayName), channelConfig);
     container->UpdateData(false);
     m_containers.append(container);
+    container->setUpdatesEnabled(!isMinimized());
     return container;
 }
 
@@ -269,6 +270,17 @@ void CKavroMixerPanelDlg::timerEvent(QTimerEvent* event)
 void CKavroMixerPanelDlg::OnTabSelChange(int index)
 {
     ShowMixer(index);
+}
+
+void CKavroMixerPanelDlg::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::WindowStateChange) {
+        // Enabling the updates again repaints each surface whole.
+        const bool shown = !isMinimized();
+        for (CMixerCtrlContainer* c : m_containers)
+            c->setUpdatesEnabled(shown);
+    }
+    QDialog::changeEvent(event);
 }
 
 void CKavroMixerPanelDlg::keyPressEvent(QKeyEvent* event)
