@@ -256,6 +256,11 @@ void Rig::setTraceEnabled(bool on) {
     traceEnabled_ = on;
 }
 
+bool Rig::traceEnabled() const {
+    std::lock_guard lock(mutex_);
+    return traceEnabled_;
+}
+
 void Rig::trace(const File& f, std::uint32_t code, os::ConstByteSpan in, os::ConstByteSpan out,
                 const Reply& r) {
     if (!traceEnabled_) return;

@@ -162,6 +162,7 @@ public:
     // ---- Trace
     std::vector<std::string> takeTrace();
     void setTraceEnabled(bool on);
+    bool traceEnabled() const;
 
     // ---- Calls of the simulated platform (os/sim)
     Kernel& kernel() { return kernel_; }

@@ -115,6 +115,8 @@ CPlatformHost::CPlatformHost(Mode mode) {
     (void)mode;  // no rig process in this build: always in-process
 #endif
     rig_ = Rig::makeDefault();
+    // A program's rig runs for as long as the program: nobody takes its trace.
+    rig_->setTraceEnabled(false);
     os_ = std::make_unique<os::SimOs>(*rig_);
 }
 
@@ -158,6 +160,7 @@ std::unique_ptr<CPlatformHost> CPlatformHost::make(const PlatformChoice& choice,
             error = "--rig: " + why;  // names the file and the line
             return nullptr;
         }
+        rig->setTraceEnabled(false);
         return std::make_unique<CPlatformHost>(std::move(rig), std::move(timeline));
     }
     case Kind::Driver:

@@ -134,6 +134,8 @@ TEST_F(PlatformHostMake, TheDefaultIsTheDriverOnWindowsAndTheRigElsewhere) {
     EXPECT_TRUE(rig->simulated());
     ASSERT_NE(rig->rig(), nullptr);
     EXPECT_FALSE(rig->rig()->plug(1));  // the built-in rig's device 1 is there
+    // A program's rig keeps no trace: it would grow for as long as the program runs.
+    EXPECT_FALSE(rig->rig()->traceEnabled());
 
     auto simulated = Make(Kind::Simulated, error);
     ASSERT_NE(simulated, nullptr) << error;
@@ -174,6 +176,7 @@ TEST_F(PlatformHostMake, ARigFileIsTheRigAndItsTimelineRuns) {
     ASSERT_NE(host->rig(), nullptr);
     EXPECT_TRUE(host->simulated());
     EXPECT_FALSE(host->rig()->plug(1));  // not the built-in rig: no device 1
+    EXPECT_FALSE(host->rig()->traceEnabled());
     // The unplug at 0 s fires on the runner's thread; device 7 can then be plugged again.
     bool plugged = false;
     for (int i = 0; i < 500 && !plugged; ++i) {
