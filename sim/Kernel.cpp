@@ -32,7 +32,12 @@ bool Kernel::setEvent(std::uint32_t id) {
     const auto it = events_.find(id);
     if (it == events_.end()) return false;
     it->second.signalled = true;
-    changed_.notify_all();
+    for (Waiter* w : waiters_)
+        for (std::uint32_t i = 0; i < w->count; ++i)
+            if (w->ids[i] == id) {
+                w->woken.notify_one();
+                break;
+            }
     return true;
 }
 
@@ -49,6 +54,13 @@ std::uint32_t Kernel::waitAny(const std::uint32_t* ids, std::uint32_t count, std
     if (count == 0 || ids == nullptr) return kWaitFailed;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     std::unique_lock lock(mutex_);
+    Waiter self{ids, count, {}};
+    waiters_.push_back(&self);
+    struct Leave {
+        std::vector<Waiter*>& waiters;
+        Waiter* self;
+        ~Leave() { std::erase(waiters, self); }
+    } leave{waiters_, &self};
     for (;;) {
         for (std::uint32_t i = 0; i < count; ++i) {
             const auto it = events_.find(ids[i]);
@@ -59,8 +71,8 @@ std::uint32_t Kernel::waitAny(const std::uint32_t* ids, std::uint32_t count, std
             }
         }
         if (timeoutMs == kInfinite) {
-            changed_.wait(lock);
-        } else if (changed_.wait_until(lock, deadline) == std::cv_status::timeout) {
+            self.woken.wait(lock);
+        } else if (self.woken.wait_until(lock, deadline) == std::cv_status::timeout) {
             // One last look: a set that raced with the time-out still counts.
             for (std::uint32_t i = 0; i < count; ++i) {
                 const auto it = events_.find(ids[i]);

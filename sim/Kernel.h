@@ -2,9 +2,11 @@
 // Kernel objects of the simulated platform: events and the waits on them.
 // Handle values are small multiples of four, like the platform's.
 #include <condition_variable>
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <mutex>
+#include <vector>
 
 namespace qel::sim {
 
@@ -25,8 +27,14 @@ private:
         bool manualReset = false;
         bool signalled = false;
     };
+    // A thread in waitAny: woken only by a set of one of its events.
+    struct Waiter {
+        const std::uint32_t* ids;
+        std::uint32_t count;
+        std::condition_variable woken;
+    };
     std::mutex mutex_;
-    std::condition_variable changed_;
+    std::vector<Waiter*> waiters_;
     std::map<std::uint32_t, Event> events_;
     std::uint32_t nextId_ = 0x100;
 };

@@ -49,6 +49,26 @@ TEST_F(RigTest, AWaitEndsWhenAnotherThreadSignals) {
     os.closeHandle(e);
 }
 
+// A set wakes the waits that include the event, each with its own index,
+// and leaves the others waiting.
+TEST_F(RigTest, ASetEndsEveryWaitOnThatEventAndNoOther) {
+    os::Handle a = os.createEvent(false, false);
+    os::Handle b = os.createEvent(false, false);
+    os::Handle c = os.createEvent(/*manualReset=*/true, false);
+    const os::Handle bc[] = {b, c};
+    auto onA = std::async(std::launch::async, [&] { return os.waitForOne(a, os::kInfinite); });
+    auto onBc = std::async(std::launch::async, [&] { return os.waitForAny(bc, 2, os::kInfinite); });
+    auto onC = std::async(std::launch::async, [&] { return os.waitForOne(c, 10000); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    os.setEvent(c);
+    EXPECT_EQ(onBc.get(), os::kWaitObject0 + 1);
+    EXPECT_EQ(onC.get(), os::kWaitObject0);
+    EXPECT_EQ(onA.wait_for(std::chrono::milliseconds(50)), std::future_status::timeout);
+    os.setEvent(a);
+    EXPECT_EQ(onA.get(), os::kWaitObject0);
+    for (os::Handle h : {a, b, c}) os.closeHandle(h);
+}
+
 TEST_F(RigTest, PendingRequestsCompleteSignalAndCanBeCancelled) {
     os::Handle dev = openDevice(1);
     ASSERT_NE(dev, nullptr);
