@@ -27,6 +27,11 @@ bool Kernel::isEvent(std::uint32_t id) {
     return events_.count(id) != 0;
 }
 
+std::size_t Kernel::eventCount() {
+    std::lock_guard lock(mutex_);
+    return events_.size();
+}
+
 bool Kernel::setEvent(std::uint32_t id) {
     std::lock_guard lock(mutex_);
     const auto it = events_.find(id);

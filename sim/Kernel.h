@@ -3,6 +3,7 @@
 // Handle values are small multiples of four, like the platform's.
 #include <condition_variable>
 #include <cstddef>
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <mutex>
@@ -17,6 +18,7 @@ public:
     std::uint32_t createEvent(bool manualReset, bool initialState);
     bool closeEvent(std::uint32_t id);
     bool isEvent(std::uint32_t id);
+    std::size_t eventCount();
     bool setEvent(std::uint32_t id);
     bool resetEvent(std::uint32_t id);
     // WAIT_OBJECT_0 + i, WAIT_TIMEOUT (258) or WAIT_FAILED when a handle is no event.

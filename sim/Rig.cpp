@@ -224,6 +224,15 @@ void Rig::setDelay(std::uint32_t code, std::uint32_t ms) {
     delays_[code == 0 ? 0 : function(code)] = ms;
 }
 
+void Rig::setIgnoresCancel(std::uint32_t code, bool ignores) {
+    std::lock_guard lock(mutex_);
+    const std::uint32_t key = code == 0 ? 0 : function(code);
+    if (ignores)
+        ignoresCancel_.insert(key);
+    else
+        ignoresCancel_.erase(key);
+}
+
 void Rig::setWdmInUse(bool inUse) {
     std::lock_guard lock(mutex_);
     wdmInUse_ = inUse;
@@ -240,6 +249,15 @@ std::uint32_t Rig::delayFor(std::uint32_t code) const {
     if (it != delays_.end()) return it->second;
     const auto all = delays_.find(0);
     return all == delays_.end() ? 0 : all->second;
+}
+
+bool Rig::ignoresCancel(std::uint32_t code) const {
+    return ignoresCancel_.count(function(code)) != 0 || ignoresCancel_.count(0) != 0;
+}
+
+void Rig::abortOps(std::uint32_t file) {
+    for (auto& [opId, op] : ops_)
+        if (!op.done && op.file == file && !op.ignoresCancel) completeOp(op, fail(kOperationAborted));
 }
 
 // ---------------------------------------------------------------- trace
@@ -378,8 +396,7 @@ bool Rig::closeFile(std::uint32_t file) {
             if (FwDevice* d = fwDevice(it->second.deviceId); d != nullptr && d->model.firmware)
                 d->model.firmware->cancelNotifies(file);
         files_.erase(it);
-        for (auto& [opId, op] : ops_)
-            if (!op.done && op.file == file) completeOp(op, fail(kOperationAborted));
+        abortOps(file);
     }
     opsChanged_.notify_all();
     return true;
@@ -388,6 +405,11 @@ bool Rig::closeFile(std::uint32_t file) {
 bool Rig::isFile(std::uint32_t id) const {
     std::lock_guard lock(mutex_);
     return files_.count(id) != 0;
+}
+
+std::size_t Rig::fileCount() const {
+    std::lock_guard lock(mutex_);
+    return files_.size();
 }
 
 Reply Rig::process(std::uint32_t fileId, std::uint32_t code, os::ConstByteSpan in, os::ByteSpan out) {
@@ -457,6 +479,7 @@ std::uint32_t Rig::ioctlOverlapped(std::uint32_t file, std::uint32_t code, os::C
     }
     opId = nextOp_++;
     op.due = std::chrono::steady_clock::now() + std::chrono::milliseconds(delay);
+    op.ignoresCancel = ignoresCancel(code);
     ops_[opId] = std::move(op);
     opsChanged_.notify_all();
     return kIoPending;
@@ -485,8 +508,7 @@ std::uint32_t Rig::cancelIo(std::uint32_t file) {
     {
         std::lock_guard lock(mutex_);
         if (files_.count(file) == 0) return kInvalidHandle;
-        for (auto& [opId, op] : ops_)
-            if (!op.done && op.file == file) completeOp(op, fail(kOperationAborted));
+        abortOps(file);
     }
     opsChanged_.notify_all();
     return kOk;

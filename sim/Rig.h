@@ -14,6 +14,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -142,6 +143,10 @@ public:
     void setVersionAnswer(const std::vector<std::uint8_t>& bytes);
     // Requests with this code (0: every request) take `ms` before they complete.
     void setDelay(std::uint32_t code, std::uint32_t ms);
+    // Delayed requests with this code (0: every request) issued from now on
+    // ignore a cancel and the close of their handle, like a driver whose
+    // request is not cancelable: each completes only when its delay ends.
+    void setIgnoresCancel(std::uint32_t code, bool ignores);
     // Requests not yet completed: overlapped ones (delayed or waiting for a
     // cancel) and synchronous ones still in their delay.
     std::size_t pendingRequests() const;
@@ -184,6 +189,7 @@ public:
     std::uint32_t registerNotification(const os::Guid& guid, DeviceChangeCallback cb);
     bool unregisterNotification(std::uint32_t id);
     bool isFile(std::uint32_t id) const;
+    std::size_t fileCount() const;  // handles open on the drivers
 
     static std::string fwDevicePath(std::uint32_t deviceId);
 
@@ -211,6 +217,7 @@ private:
         std::uint32_t eventId = 0;
         std::chrono::steady_clock::time_point due;
         bool done = false;
+        bool ignoresCancel = false;
         Reply reply;
     };
 
@@ -232,6 +239,9 @@ private:
     void trace(const File& f, std::uint32_t code, os::ConstByteSpan in, os::ConstByteSpan out,
                const Reply& r);
     std::uint32_t delayFor(std::uint32_t code) const;
+    bool ignoresCancel(std::uint32_t code) const;
+    // Ends the pending requests of a handle as aborted, but those that ignore it.
+    void abortOps(std::uint32_t file);
     FwDevice* fwDevice(std::uint32_t id);
     const FwDevice* fwDevice(std::uint32_t id) const;
     void encodeProperties(const FwDeviceModel& m, os::ByteSpan out) const;
@@ -270,6 +280,7 @@ private:
     std::map<std::uint32_t, Failure> failures_;  // by function bits
     std::map<std::uint32_t, std::vector<std::uint8_t>> answers_;  // by function bits
     std::map<std::uint32_t, std::uint32_t> delays_;  // by function bits; 0 = all
+    std::set<std::uint32_t> ignoresCancel_;          // by function bits; 0 = all
     std::size_t syncDelayed_ = 0;  // synchronous requests in their delay
     bool traceEnabled_ = true;
     std::vector<std::string> trace_;
