@@ -3,7 +3,6 @@
 // Handle values are small multiples of four, like the platform's.
 #include <condition_variable>
 #include <cstddef>
-#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <mutex>
