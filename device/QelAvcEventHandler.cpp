@@ -1,5 +1,6 @@
 #include "device/QelAvcEventHandler.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 
@@ -10,35 +11,47 @@
 
 namespace qel {
 
-QelAvcEventHandler::QelAvcEventHandler(CQelDevice& device) : device_(device), os_(device.platform()) {
+QelAvcEventHandler::QelAvcEventHandler(CQelDevice& device)
+    : device_(device), context_(device.context()), os_(device.platform()), companyId_(device.getCompanyId()) {
     stopEvent_ = os_.createEvent(/*manualReset=*/false, /*initialState=*/false);
     notifyEvent_ = os_.createEvent(false, false);
     exitedEvent_ = os_.createEvent(/*manualReset=*/true, /*initialState=*/true);
 }
 
 QelAvcEventHandler::~QelAvcEventHandler() {
-    stop(QEL_EVENT_THREAD_STOP_MS);
-    for (os::Handle* e : {&stopEvent_, &notifyEvent_, &exitedEvent_})
+    bool abandoned = false;
+    {
+        std::lock_guard lock(lock_);
+        abandoned = abandoned_;
+    }
+    // Left to end alone, the thread releases the handler last, long after
+    // the device may be gone.
+    if (!abandoned) stop(QEL_EVENT_THREAD_STOP_MS);
+    transport_.reset();  // a handle it was left with closes before the event it signals
+    for (os::Handle* e : {&stopEvent_, &exitedEvent_, &notifyEvent_})
         if (*e != nullptr) os_.closeHandle(*e);
 }
 
 Status QelAvcEventHandler::start() {
     std::lock_guard lock(lock_);
-    if (thread_.joinable() || !created()) return QEL_E_FAILED;
+    if (thread_.joinable() || abandoned_ || !created()) return QEL_E_FAILED;
     os_.resetEvent(stopEvent_);
     os_.resetEvent(notifyEvent_);
     stopping_ = false;
-    CDrv& drv = device_.context().drv();
+    CDrv& drv = context_.drv();
     Status status = drv.openDriver(device_.interfaceGuid());
     if (status != QEL_OK) return status;
+    transport_ = device_.transport();
     std::uint8_t in[4];
     os::putLe32(in, 0, os_.eventValue(notifyEvent_));
-    status = device_.sendRequest(QEL_REQ_REGISTER_NOTIFY_EVENT, in, sizeof in, nullptr, 0);
+    status = transport_ ? transport_->request(QEL_REQ_REGISTER_NOTIFY_EVENT, in, sizeof in, nullptr, 0, nullptr)
+                        : QEL_E_DEVICE_NOT_OPEN;
     if (status == QEL_OK) {
         os_.resetEvent(exitedEvent_);
         result_ = QEL_OK;
+        finished_ = false;
         try {
-            thread_ = std::thread([this] { run(); });
+            thread_ = std::thread([self = shared_from_this()] { self->run(); });
         } catch (...) {
             os_.setEvent(exitedEvent_);
             status = QEL_E_FAILED;
@@ -63,6 +76,7 @@ void QelAvcEventHandler::run() {
     {
         std::lock_guard lock(lock_);
         result_ = result;
+        finished_ = true;
     }
     os_.setEvent(exitedEvent_);
 }
@@ -75,53 +89,79 @@ bool QelAvcEventHandler::deliver(Status& result) {
     // failure just ends the drain.
     constexpr int kMaxPerSignal = 256;
     for (int n = 0; n < kMaxPerSignal; ++n) {
+        {
+            std::lock_guard lock(lock_);
+            if (stopping_) {
+                result = QEL_OK;
+                return false;
+            }
+        }
+        AvcFrame response;
+        const Status status = fetchNotifyResponseOn(*transport_, response);
+        AvcFrame rearm;
+        WndMessage target;
+        bool updated = false;
+        {
+            // The registrations and the context only while no stop has begun.
+            std::lock_guard lock(lock_);
+            if (stopping_) {
+                result = QEL_OK;
+                return false;
+            }
+            if (status == os::kErrorNoMoreItems) return true;
+            if (status != QEL_OK && n > 0) return true;
+            if (status != QEL_OK) {
+                char text[64];
+                std::snprintf(text, sizeof text, "GetNotifyResponse failed, ErrorCode=0x%08X\n",
+                              static_cast<unsigned>(status));
+                context_.postMessageBox(text, MessageBoxIcon::None);
+                result = status;
+                return false;
+            }
+            if (response.length < 7) {
+                char text[96];
+                std::snprintf(text, sizeof text,
+                              "GetNotifyResponse failed, command length to short expected 7 receved %d\n",
+                              static_cast<int>(response.length));
+                context_.postMessageBox(text, MessageBoxIcon::None);
+                result = QEL_E_FAILED;
+            } else {
+                std::vector<AVC_NotifyCMD*> watched;
+                watched.reserve(messages_.size());
+                for (const WndMessage& m : messages_) watched.push_back(m.command);
+                const NotifyMatch match = matchNotifyResponse(response, watched);
+                if (match.command == nullptr) continue;
+                target = messages_[match.index];
+                if (target.window == nullptr) continue;
+                {
+                    std::lock_guard data(context_.commandDataLock());
+                    updated = applyNotifyResponse(response, match);
+                }
+                // The device has ended this NOTIFY: it is armed again even
+                // when the response was too short to carry the value.
+                rearm = target.command->notifyFrame(companyId_);
+            }
+        }
+        if (target.command == nullptr) {
+            transport_->request(QEL_REQ_CANCEL_NOTIFY, nullptr, 0, nullptr, 0, nullptr);
+            return false;
+        }
+        // Armed before the window hears of the value, so that the next change
+        // is not missed; the request runs without the lock a stop needs.
+        AvcFrame answer;
+        avcTransactionOn(*transport_, rearm, answer);
+        if (!updated) continue;
+        std::lock_guard lock(lock_);
         if (stopping_) {
             result = QEL_OK;
             return false;
         }
-        AvcFrame response;
-        const Status status = device_.fetchNotifyResponse(response);
-        if (status == os::kErrorNoMoreItems) return true;
-        if (status != QEL_OK && stopping_) {
-            result = QEL_OK;
-            return false;
-        }
-        if (status != QEL_OK && n > 0) return true;
-        if (status != QEL_OK) {
-            char text[64];
-            std::snprintf(text, sizeof text, "GetNotifyResponse failed, ErrorCode=0x%08X\n",
-                          static_cast<unsigned>(status));
-            device_.context().postMessageBox(text, MessageBoxIcon::None);
-            result = status;
-            return false;
-        }
-        if (response.length < 7) {
-            char text[96];
-            std::snprintf(text, sizeof text,
-                          "GetNotifyResponse failed, command length to short expected 7 receved %d\n",
-                          static_cast<int>(response.length));
-            device_.context().postMessageBox(text, MessageBoxIcon::None);
-            device_.sendRequest(QEL_REQ_CANCEL_NOTIFY, nullptr, 0, nullptr, 0);
-            result = QEL_E_FAILED;
-            return false;
-        }
-        std::lock_guard lock(lock_);
-        std::vector<AVC_NotifyCMD*> watched;
-        watched.reserve(messages_.size());
-        for (const WndMessage& m : messages_) watched.push_back(m.command);
-        const NotifyMatch match = matchNotifyResponse(response, watched);
-        if (match.command == nullptr) continue;
-        const WndMessage m = messages_[match.index];
-        if (m.window == nullptr) continue;
-        bool updated = false;
-        {
-            std::lock_guard data(device_.context().commandDataLock());
-            updated = applyNotifyResponse(response, match);
-        }
-        // The device has ended this NOTIFY: arm it again even when the
-        // response was too short to carry the value.
-        if (!stopping_) device_.armNotify(*m.command);
-        if (updated) m.window->postMessage(m.message, reinterpret_cast<std::uintptr_t>(m.command), 0);
+        // Posted only while the registration stands.
+        const bool registered = std::any_of(messages_.begin(), messages_.end(), [&](const WndMessage& m) {
+            return m.command == target.command && m.window == target.window && m.message == target.message;
+        });
+        if (registered)
+            target.window->postMessage(target.message, reinterpret_cast<std::uintptr_t>(target.command), 0);
     }
     os_.setEvent(notifyEvent_);
     return true;
@@ -129,25 +169,38 @@ bool QelAvcEventHandler::deliver(Status& result) {
 
 Status QelAvcEventHandler::stop(std::uint32_t timeoutMs) {
     Status status = QEL_OK;
+    bool started = false;
     std::thread thread;
     {
         std::lock_guard lock(lock_);
         thread.swap(thread_);
+        started = thread.joinable();
+        // From here on the thread delivers nothing.
+        if (thread.joinable()) stopping_ = true;
     }
     if (thread.joinable()) {
-        // A fetch or transaction the thread waits in would hold the request
-        // lock for as long as the driver takes: end it first.
-        stopping_ = true;
         os_.setEvent(stopEvent_);
-        device_.cancelPending();
-    }
-    if (device_.isOpen()) device_.sendRequest(QEL_REQ_CANCEL_NOTIFY, nullptr, 0, nullptr, 0);
-    if (thread.joinable()) {
+        // A fetch or transaction the thread waits in would keep it for as
+        // long as the driver takes: end it first.
+        if (transport_) transport_->cancelPending();
         if (os_.waitForOne(exitedEvent_, timeoutMs) != os::kWaitObject0) status = QEL_E_FAILED;
-        // The thread uses this object: it is joined even after the limit.
-        thread.join();
-        device_.context().drv().closeDriver();
     }
+    bool abandoned = false;
+    {
+        std::lock_guard lock(lock_);
+        if (thread.joinable() && !finished_) abandoned_ = true;
+        abandoned = abandoned_;
+    }
+    if (thread.joinable()) {
+        // Past the limit the thread keeps its shares and ends by itself; the
+        // request it waits in holds the device handle's turn.
+        if (abandoned)
+            thread.detach();
+        else
+            thread.join();
+    }
+    if (!abandoned && device_.isOpen()) device_.sendRequest(QEL_REQ_CANCEL_NOTIFY, nullptr, 0, nullptr, 0);
+    if (started) context_.drv().closeDriver();
     std::lock_guard lock(lock_);
     messages_.clear();
     result_ = QEL_OK;
@@ -156,8 +209,10 @@ Status QelAvcEventHandler::stop(std::uint32_t timeoutMs) {
 
 bool QelAvcEventHandler::add(AVC_NotifyCMD* command, IWindow* window, std::uint32_t message) {
     if (command == nullptr) return false;
-    std::lock_guard lock(lock_);
-    messages_.push_back(WndMessage{command, window, message});
+    {
+        std::lock_guard lock(lock_);
+        messages_.push_back(WndMessage{command, window, message});
+    }
     return device_.armNotify(*command) == QEL_OK;
 }
 
@@ -176,7 +231,7 @@ std::vector<QelAvcEventHandler::WndMessage> QelAvcEventHandler::registrations() 
 }
 
 std::vector<std::uint8_t> QelAvcEventHandler::dataOf(const AVC_NotifyCMD& command) const {
-    std::lock_guard lock(device_.context().commandDataLock());
+    std::lock_guard lock(context_.commandDataLock());
     return {command.data().begin(), command.data().end()};
 }
 

@@ -3,8 +3,13 @@
 // notify event the driver signals, fetches the final responses, copies each
 // new value into the registered command it belongs to, arms that command
 // again and posts the registration's message with the command as wParam.
-#include <atomic>
+//
+// The thread owns a share of the handler and of the device handle it was
+// started on. Stopped past the limit (a request the driver does not
+// complete), it is left to end alone: from the stop on it touches no
+// command, window, context nor device, and it closes what it kept.
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -17,8 +22,10 @@
 namespace qel {
 
 class CQelDevice;
+class QelContext;
+class Qel1394Transport;
 
-class QelAvcEventHandler {
+class QelAvcEventHandler : public std::enable_shared_from_this<QelAvcEventHandler> {
 public:
     struct WndMessage {
         AVC_NotifyCMD* command = nullptr;  // not owned
@@ -26,6 +33,7 @@ public:
         std::uint32_t message = 0;
     };
 
+    // Made only through std::make_shared (the thread takes a share of it).
     explicit QelAvcEventHandler(CQelDevice& device);
     virtual ~QelAvcEventHandler();
     QelAvcEventHandler(const QelAvcEventHandler&) = delete;
@@ -35,9 +43,11 @@ public:
     // Opens the process-wide control handle, registers the notify event on
     // the device and starts the thread.
     Status start();
-    // Cancels the device's NOTIFYs, ends the thread (QEL_E_FAILED when it took
-    // longer than the limit), closes the process-wide control handle and
-    // forgets the registrations (no message is posted).
+    // Cancels the requests pending on the device and ends the thread, then
+    // cancels the device's NOTIFYs, closes the process-wide control handle
+    // and forgets the registrations (no message is posted). A thread that
+    // does not end within the limit is left to end by itself: QEL_E_FAILED,
+    // and the NOTIFYs end with the device handle.
     Status stop(std::uint32_t timeoutMs);
 
     // Appends the registration and arms the command; true when the device
@@ -59,18 +69,25 @@ private:
     // Fetches and delivers the queued responses; false ends the thread.
     bool deliver(Status& result);
 
-    CQelDevice& device_;
+    CQelDevice& device_;    // never used by the thread
+    QelContext& context_;   // used by the thread only under lock_ before a stop
     os::IOs& os_;
+    const std::uint32_t companyId_;
+    std::shared_ptr<Qel1394Transport> transport_;  // the handle the thread uses
     std::vector<WndMessage> messages_;
     std::thread thread_;
     os::Handle stopEvent_ = nullptr;
     os::Handle notifyEvent_ = nullptr;
     os::Handle exitedEvent_ = nullptr;  // manual reset: the thread has ended
+    // Under lock_. Set by stop before it cancels the thread's pending request:
+    // the failure that follows is the stop, not an error to show; and from
+    // then on the thread leaves the registrations and the context alone.
+    bool stopping_ = false;
+    bool finished_ = false;   // the thread has ended
+    bool abandoned_ = false;  // the thread was left running
     Status result_ = QEL_OK;
-    // Set by stop before it cancels the thread's pending request: the failure
-    // that follows is the stop, not an error to show.
-    std::atomic<bool> stopping_{false};
-    mutable std::recursive_mutex lock_;
+    // Never held by the thread across a request.
+    mutable std::mutex lock_;
 };
 
 }  // namespace qel

@@ -7,21 +7,24 @@
 #include "device/Requests.h"
 
 #include <algorithm>
+#include <chrono>
 
 namespace qel {
 
 CQelDevice::CQelDevice(QelContext& context, const os::Guid& interfaceGuid, std::uint32_t companyId)
     : CQel1394CtrlImpl(context.platform()), context_(context), companyId_(companyId & 0xFFFFFF),
-      interfaceGuid_(interfaceGuid) {}
+      interfaceGuid_(interfaceGuid), stopLimitMs_(QEL_EVENT_THREAD_STOP_MS) {}
 
 CQelDevice::~CQelDevice() {
-    // The threads use this object: they end before it goes (a driver-event
-    // thread stopped past its limit no longer uses it).
-    if (driverEvents_) driverEvents_->stop(QEL_EVENT_THREAD_STOP_MS);
+    // The threads use this object until they are stopped; one stopped past
+    // its limit no longer does.
+    if (driverEvents_) driverEvents_->stop(stopLimitMs_);
+    if (avcEvents_) avcEvents_->stop(stopLimitMs_);
     driverEvents_.reset();
     avcEvents_.reset();
     hsci_.reset();
     cache_.clear();
+    close(stopLimitMs_);
 }
 
 Status CQelDevice::openDevice(const os::Guid& interfaceGuid, std::uint32_t deviceId) {
@@ -52,16 +55,23 @@ Status CQelDevice::openDevice(const os::Guid& interfaceGuid, std::uint32_t devic
 }
 
 void CQelDevice::closeDevice() {
+    // One limit for the whole close: what still waits past it for the driver
+    // is left to end by itself.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(stopLimitMs_);
+    const auto left = [&deadline]() -> std::uint32_t {
+        const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        return ms.count() > 0 ? static_cast<std::uint32_t>(ms.count()) : 0;
+    };
     if (driverEvents_) {
-        driverEvents_->stop(QEL_EVENT_THREAD_STOP_MS);
+        driverEvents_->stop(left());
         driverEvents_.reset();
     }
     if (avcEvents_) {
-        avcEvents_->stop(QEL_EVENT_THREAD_STOP_MS);
+        avcEvents_->stop(left());
         avcEvents_.reset();
     }
     hsci_.reset();
-    close();
+    close(left());
     context_.drv().closeDriver();
 }
 
@@ -95,7 +105,7 @@ bool CQelDevice::unregisterDriverEvents(std::uint32_t key) {
 
 bool CQelDevice::registerForAVCEvents(AVC_NotifyCMD* cmd, IWindow* window, std::uint32_t message) {
     if (!avcEvents_) {
-        auto handler = std::make_unique<QelAvcEventHandler>(*this);
+        auto handler = std::make_shared<QelAvcEventHandler>(*this);
         if (!handler->created()) {
             context_.postMessageBox("ERROR: registerForAVCEvents FAILED", MessageBoxIcon::Information);
             return false;
@@ -160,25 +170,37 @@ Status CQelDevice::findDeviceByName(const os::Guid& interfaceGuid, const std::st
 
 // ---------------------------------------------------------------- AV/C
 
-Status CQelDevice::avcTransaction(const AvcFrame& command, AvcFrame& response) {
+Status avcTransactionOn(Qel1394Transport& transport, const AvcFrame& command, AvcFrame& response) {
     response = AvcFrame{};
     const auto in = encodeTransaction(command);
     std::array<std::uint8_t, kAvcTransactionOut> out{};
     std::uint32_t got = 0;
-    const Status status = sendRequest(QEL_REQ_AVC_TRANSACTION, in.data(), kAvcTransactionIn, out.data(),
-                                      kAvcTransactionOut, &got);
+    const Status status = transport.request(QEL_REQ_AVC_TRANSACTION, in.data(), kAvcTransactionIn, out.data(),
+                                            kAvcTransactionOut, &got);
     if (status != QEL_OK) return status;
     return decodeResponse(out, got, response);
 }
 
-Status CQelDevice::fetchNotifyResponse(AvcFrame& response) {
+Status fetchNotifyResponseOn(Qel1394Transport& transport, AvcFrame& response) {
     response = AvcFrame{};
     std::array<std::uint8_t, kAvcTransactionOut> out{};
     std::uint32_t got = 0;
     const Status status =
-        sendRequest(QEL_REQ_GET_NOTIFY_RESPONSE, nullptr, 0, out.data(), kAvcTransactionOut, &got);
+        transport.request(QEL_REQ_GET_NOTIFY_RESPONSE, nullptr, 0, out.data(), kAvcTransactionOut, &got);
     if (status != QEL_OK) return status;
     return decodeResponse(out, got, response);
+}
+
+Status CQelDevice::avcTransaction(const AvcFrame& command, AvcFrame& response) {
+    response = AvcFrame{};
+    const auto t = transport();
+    return t ? avcTransactionOn(*t, command, response) : QEL_E_DEVICE_NOT_OPEN;
+}
+
+Status CQelDevice::fetchNotifyResponse(AvcFrame& response) {
+    response = AvcFrame{};
+    const auto t = transport();
+    return t ? fetchNotifyResponseOn(*t, response) : QEL_E_DEVICE_NOT_OPEN;
 }
 
 Status CQelDevice::GetNotifyResponse(std::span<AVC_NotifyCMD* const> watched, NotifyResult& result) {

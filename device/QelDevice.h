@@ -39,6 +39,11 @@ struct NotifyResult {
     Status rearm = QEL_OK;    // status of arming the matched command again
 };
 
+// AV/C over one device handle, for a user that must not depend on the
+// device object (the AV/C event thread).
+Status avcTransactionOn(Qel1394Transport& transport, const AvcFrame& command, AvcFrame& response);
+Status fetchNotifyResponseOn(Qel1394Transport& transport, AvcFrame& response);
+
 class CQelDevice : public CQel1394CtrlImpl {
 public:
     CQelDevice(QelContext& context, const os::Guid& interfaceGuid, std::uint32_t companyId);
@@ -48,6 +53,10 @@ public:
     // opens the process-wide driver control handle.
     virtual Status openDevice(const os::Guid& interfaceGuid, std::uint32_t deviceId);
     virtual void closeDevice();
+    // How long closeDevice waits in all for the event threads and the
+    // requests in progress (QEL_EVENT_THREAD_STOP_MS unless set); what is
+    // still busy past it is left to end by itself.
+    void setStopLimit(std::uint32_t ms) { stopLimitMs_ = ms; }
     // Level meters from the HSCI area of device memory; `meters` grows to the
     // meter count.
     virtual bool initHsci();
@@ -144,8 +153,9 @@ private:
     os::Guid interfaceGuid_;
     std::uint32_t deviceId_ = 0;
     std::uint32_t interfaceIndex_ = 0;
+    std::uint32_t stopLimitMs_;
     std::map<std::uint8_t, FB_PARAMS> cache_;
-    std::unique_ptr<QelAvcEventHandler> avcEvents_;
+    std::shared_ptr<QelAvcEventHandler> avcEvents_;  // shared with its thread
     std::shared_ptr<Qel1394DriverEventHandler> driverEvents_;  // shared with its thread
     std::unique_ptr<HSCICommunicationManager> hsci_;
 };

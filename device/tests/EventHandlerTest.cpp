@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <cstdio>
 #include <thread>
 
 #include "device/EventMessages.h"
@@ -319,6 +321,76 @@ TEST_F(EventTest, CloseReturnsWithinTheStopLimitWhileARequestStaysPending) {
     ASSERT_TRUE(w1.waitFor([&](const auto& p) {
         return std::any_of(p.begin(), p.end(), [](const Posted& x) { return x.data == std::vector<std::uint8_t>{0xFE, 0x00}; });
     }));
+}
+
+// A driver whose fetch cannot be cancelled: the AV/C thread waits in it past
+// the stop limit. Closing goes on without the thread, shows and posts
+// nothing, and the device opens again at once and delivers while the old
+// fetch is still pending. When the driver completes it at last, the thread
+// ends by itself: it delivers and arms nothing, and closes the handle and
+// the events it was left with.
+TEST_F(EventTest, CloseLeavesAFetchThatIgnoresTheCancelToItsThread) {
+    const std::size_t events = rig->kernel().eventCount();
+    const std::size_t files = rig->fileCount();
+    device.setStopLimit(200);
+    open();
+    trace();
+    ASSERT_TRUE(device.registerForAVCEvents(&block4, &w1, 0x8005));
+    std::uint32_t notifyEvent = 0;
+    for (const std::string& line : trace()) {
+        const std::string head = "fw:1 QEL_REQ_REGISTER_NOTIFY_EVENT ok in=";
+        if (line.rfind(head, 0) != 0) continue;
+        for (int i = 3; i >= 0; --i)
+            notifyEvent = notifyEvent << 8 | std::stoul(line.substr(head.size() + 2 * i, 2), nullptr, 16);
+    }
+    ASSERT_TRUE(rig->kernel().isEvent(notifyEvent));
+    rig->setDelay(QEL_REQ_GET_NOTIFY_RESPONSE, 5000);
+    rig->setIgnoresCancel(QEL_REQ_GET_NOTIFY_RESPONSE, true);
+    rig->withFwDevice(1, [&](sim::FwDeviceModel& m) { firmware(m).knob(4, 0, -6.0); });
+    for (int i = 0; i < 500 && rig->pendingRequests() == 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_EQ(rig->pendingRequests(), 1u);
+    // Only the fetch under way is stuck.
+    rig->setDelay(QEL_REQ_GET_NOTIFY_RESPONSE, 0);
+    rig->setIgnoresCancel(QEL_REQ_GET_NOTIFY_RESPONSE, false);
+
+    const auto before = std::chrono::steady_clock::now();
+    device.closeDevice();
+    const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - before);
+    std::printf("closeDevice with a stuck fetch, stop limit 200 ms: %lld ms\n", static_cast<long long>(took.count()));
+    // It did not wait for the fetch; the thread still has its event.
+    EXPECT_EQ(rig->pendingRequests(), 1u);
+    EXPECT_TRUE(rig->kernel().isEvent(notifyEvent));
+    EXPECT_FALSE(device.isOpen());
+    EXPECT_EQ(device.avcEventHandler(), nullptr);
+    EXPECT_FALSE(ctx.drv().isOpen());
+
+    open();
+    ASSERT_TRUE(device.registerForAVCEvents(&block4, &w2, 0x8005));
+    rig->withFwDevice(1, [&](sim::FwDeviceModel& m) { firmware(m).knob(4, 0, -2.0); });
+    ASSERT_TRUE(w2.waitFor([&](const auto& p) {
+        return std::any_of(p.begin(), p.end(), [](const Posted& x) { return x.data == std::vector<std::uint8_t>{0xFE, 0x00}; });
+    }));
+    EXPECT_EQ(rig->pendingRequests(), 1u);
+    device.closeDevice();
+    trace();
+
+    for (int i = 0; i < 1000 && (rig->kernel().eventCount() != events || rig->fileCount() != files); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(rig->pendingRequests(), 0u);
+    EXPECT_FALSE(rig->kernel().isEvent(notifyEvent));
+    EXPECT_EQ(rig->kernel().eventCount(), events);
+    EXPECT_EQ(rig->fileCount(), files);
+    // The response fetched late went nowhere and armed nothing.
+    const std::vector<std::string> late = trace();
+    const auto lateHas = [&](const std::string& needle) {
+        return std::any_of(late.begin(), late.end(), [&](const std::string& l) { return l.find(needle) != std::string::npos; });
+    };
+    EXPECT_TRUE(lateHas("QEL_REQ_GET_NOTIFY_RESPONSE ok"));
+    EXPECT_FALSE(lateHas("QEL_REQ_AVC_TRANSACTION"));
+    EXPECT_TRUE(w1.posted().empty());
+    EXPECT_EQ(armed(), 0u);
+    EXPECT_TRUE(boxes.texts().empty());
 }
 
 // A driver-event thread waits in a request the driver takes seconds to
