@@ -250,6 +250,55 @@ TEST_F(Transport, CloseDuringNothingAndReopen) {
     EXPECT_EQ(count(trace(), "QEL_REQ_GET_DRIVER_VERSION"), 5);
 }
 
+// A request the driver does not let be cancelled: close gives it the limit,
+// then leaves the handle to it. A request waiting for its turn behind it
+// gives up, new ones find the device not open, and the device opens again at
+// once. When the driver completes the old request, it gets its answer and
+// closes the handle and the event it was left with.
+TEST_F(Transport, CloseLeavesARequestThatIgnoresTheCancelToCloseTheHandle) {
+    const std::size_t files = rig->fileCount();
+    const std::size_t events = rig->kernel().eventCount();
+    CQelDevice dev(ctx, fw(), kCompany);
+    ASSERT_EQ(dev.openDevice(fw(), 1), QEL_OK);
+    rig->setDelay(QEL_REQ_GET_OWN_DEVICE_PROPERTIES, 4000);
+    rig->setIgnoresCancel(QEL_REQ_GET_OWN_DEVICE_PROPERTIES, true);
+    auto stuck = std::async(std::launch::async, [&] {
+        std::uint32_t id = 0;
+        const Status s = dev.getDeviceId(id);
+        return std::make_pair(s, id);
+    });
+    while (rig->pendingRequests() == 0) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    rig->setDelay(QEL_REQ_GET_OWN_DEVICE_PROPERTIES, 0);
+    rig->setIgnoresCancel(QEL_REQ_GET_OWN_DEVICE_PROPERTIES, false);
+    auto waiting = std::async(std::launch::async, [&] {
+        std::uint8_t caps[4] = {};
+        return dev.sendRequest(QEL_REQ_GET_DEVICE_CAPABILITIES, nullptr, 0, caps, sizeof caps);
+    });
+    // Most likely queued behind the stuck request by now; either way it must
+    // not wait for it.
+    EXPECT_EQ(waiting.wait_for(std::chrono::milliseconds(50)), std::future_status::timeout);
+
+    dev.close(100);
+    EXPECT_EQ(waiting.get(), QEL_E_DEVICE_NOT_OPEN);
+    EXPECT_FALSE(dev.isOpen());
+    std::uint8_t caps[4] = {};
+    EXPECT_EQ(dev.sendRequest(QEL_REQ_GET_DEVICE_CAPABILITIES, nullptr, 0, caps, sizeof caps), QEL_E_DEVICE_NOT_OPEN);
+    // Not waited for: its handle is still open.
+    EXPECT_EQ(rig->pendingRequests(), 1u);
+    EXPECT_EQ(rig->fileCount(), files + 2);  // with the control handle of openDevice
+    ctx.drv().closeDriver();
+    EXPECT_EQ(dev.openDevice(fw(), 1), QEL_OK);
+    EXPECT_EQ(dev.sendRequest(QEL_REQ_GET_DEVICE_CAPABILITIES, nullptr, 0, caps, sizeof caps), QEL_OK);
+    dev.closeDevice();
+
+    const auto [status, id] = stuck.get();
+    EXPECT_EQ(status, QEL_OK);
+    EXPECT_EQ(id, 1u);
+    EXPECT_EQ(rig->pendingRequests(), 0u);
+    EXPECT_EQ(rig->fileCount(), files);
+    EXPECT_EQ(rig->kernel().eventCount(), events);
+}
+
 // The AV/C thread's requests and the window thread's block reads run while
 // another thread closes and reopens the handle (TSan). A request never goes
 // to a handle already closed: it finds the device open or not open.
