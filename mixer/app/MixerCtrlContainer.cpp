@@ -10,7 +10,9 @@
 #include "mixer/controls/ChannelStripStereoIn.h"
 #include "mixer/controls/ControlSection.h"
 #include "mixer/controls/CrossFaderStrip.h"
+#include "mixer/controls/LevelMeter.h"
 #include "mixer/controls/MatrixStatic.h"
+#include "mixer/controls/MeterLayer.h"
 #include "mixer/controls/MixerPanelTop.h"
 #include "ui/ControlId.h"
 #include "ui/DialogUnits.h"
@@ -335,6 +337,9 @@ void CMixerCtrlContainer::BuildMixer(const QString& displayName, const qel::mixe
     m_topPanel->resize(m_width - 8, m_topPanel->height());
     if (CMatrixStatic* display = m_topPanel->Display())
         m_topPanel->PlaceControl(CMixerPanelTop::kDisplayId, m_width - display->width() - 12, 5);
+    if (!m_meterLayer)
+        m_meterLayer = new CMeterLayer(this);
+    m_meterLayer->Adopt(findChildren<CLevelMeter*>());
 
     qel::CQelDevice* fw = (m_device && fireWire) ? m_device->fireWire() : nullptr;
     if (fw)

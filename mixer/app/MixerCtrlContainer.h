@@ -36,6 +36,7 @@ class CChannelStripStereoIn;
 class CControlSection;
 class CCrossFaderStrip;
 class CMixerElement;
+class CMeterLayer;
 class CMixerPanelTop;
 class CWindowMessage;
 class CWindowPort;
@@ -134,6 +135,8 @@ public:
     std::uint32_t CurrentSampleRate() const { return m_currentSampleRate; }
     CMixerPanelTop* TopPanel() const { return m_topPanel; }
     CControlSection* ControlSection() const { return m_controlSection; }
+    // Paints the surface's level meters, all in one paint event per tick.
+    CMeterLayer* MeterLayer() const { return m_meterLayer; }
     CCrossFaderStrip* CrossFader() const { return m_crossFader; }
     CChannelStripMainOut* MainOut() const { return m_mainOut; }
     CChannelStripHeadPhoneOut* HeadPhone() const { return m_headPhone; }
@@ -257,6 +260,7 @@ private:
     CChannelStripMainOut* m_mainOut = nullptr;
     CChannelStripHeadPhoneOut* m_headPhone = nullptr;
     CMixerPanelTop* m_topPanel = nullptr;
+    CMeterLayer* m_meterLayer = nullptr;
     CControlSection* m_controlSection = nullptr;
     CCrossFaderStrip* m_crossFader = nullptr;
     QVector<CChannelStripStereoIn*> m_inputStrips;

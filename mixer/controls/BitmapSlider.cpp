@@ -334,6 +334,11 @@ void CBitmapSlider::PaintPlainTrack(QPainter& painter) const
 void CBitmapSlider::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
+    PaintSlider(painter);
+}
+
+void CBitmapSlider::PaintSlider(QPainter& painter)
+{
     // An opaque track picture covers the slider by itself.
     const bool covered = m_hasTrack && !m_transparent && m_trackWidth >= width() && m_trackHeight >= height();
     if (!m_transparent && !covered)

@@ -74,6 +74,8 @@ protected:
     const QPixmap& TrackPixmap() const { return m_track; }
 
     void paintEvent(QPaintEvent* event) override;
+    // The slider's picture, on a painter whose origin is the slider's top left.
+    void PaintSlider(QPainter& painter);
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;

@@ -1,6 +1,7 @@
 #include "mixer/controls/LevelMeter.h"
 
 #include "mixer/controls/MeterExtras.h"
+#include "mixer/controls/MeterLayer.h"
 #include "mixer/controls/MeterTick.h"
 
 #include "mixer/controls/SurfaceAccessible.h"
@@ -109,7 +110,7 @@ void CLevelMeter::RepaintMove(int from, int to)
     if (from == to)
         return;
     if (HasThumb() || !isEnabled()) {
-        update();
+        Dirty(rect());
         return;
     }
     // Only the rows (columns) between the old and the new edge of the lit part change.
@@ -117,7 +118,7 @@ void CLevelMeter::RepaintMove(int from, int to)
     const int b = PosToPixel(to);
     const int low = std::min(a, b);
     const int span = std::abs(a - b) + 1;
-    update(IsVertical() ? QRect(0, low, width(), span) : QRect(low, 0, span, height()));
+    Dirty(IsVertical() ? QRect(0, low, width(), span) : QRect(low, 0, span, height()));
 }
 
 double CLevelMeter::DbAt(int position) const
@@ -164,7 +165,7 @@ void CLevelMeter::TrackPeak(double readingDb)
 {
     if (!meter::ExtrasShown()) {
         if (m_markPixel >= 0)
-            update(QRect(0, m_markPixel, width(), kPeakMarkHeight));
+            Dirty(QRect(0, m_markPixel, width(), kPeakMarkHeight));
         m_markPixel = -1;
         m_peakDb = kSilent;
         return;
@@ -185,9 +186,9 @@ void CLevelMeter::TrackPeak(double readingDb)
         mark = -1;
     if (mark != m_markPixel) {
         if (m_markPixel >= 0)
-            update(QRect(0, m_markPixel, width(), kPeakMarkHeight));
+            Dirty(QRect(0, m_markPixel, width(), kPeakMarkHeight));
         if (mark >= 0)
-            update(QRect(0, mark, width(), kPeakMarkHeight));
+            Dirty(QRect(0, mark, width(), kPeakMarkHeight));
         m_markPixel = mark;
     }
 }
@@ -248,12 +249,30 @@ QColor CLevelMeter::MarkColour(int pixel)
     return palette().color(QPalette::Highlight);
 }
 
-void CLevelMeter::paintEvent(QPaintEvent* event)
+void CLevelMeter::SetLayer(CMeterLayer* layer)
 {
-    CBitmapSlider::paintEvent(event);
+    m_layer = layer;
+}
+
+void CLevelMeter::Dirty(const QRect& rect)
+{
+    if (m_layer)
+        m_layer->Dirty(this, rect);
+    else
+        update(rect);
+}
+
+void CLevelMeter::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    PaintMeter(painter);
+}
+
+void CLevelMeter::PaintMeter(QPainter& painter)
+{
+    PaintSlider(painter);
     if (m_markPixel < 0 || !isEnabled())
         return;
-    QPainter painter(this);
     const QRect mark(1, m_markPixel, std::max(width() - 2, 1), kPeakMarkHeight);
     painter.fillRect(mark, MarkColour(m_markPixel));
 }

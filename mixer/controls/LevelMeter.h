@@ -14,6 +14,8 @@
 
 #include <vector>
 
+class CMeterLayer;
+
 class CLevelMeter : public CBitmapSlider {
     Q_OBJECT
 
@@ -52,6 +54,12 @@ public:
     void OnTick();
     QString ToolTipText() const;
 
+    // Painted by a surface's meter layer instead of by itself (null: by itself).
+    void SetLayer(CMeterLayer* layer);
+    CMeterLayer* Layer() const { return m_layer; }
+    // The meter's picture: bar and mark, at the painter's origin.
+    void PaintMeter(QPainter& painter);
+
     // A level in dB as the tooltip and screen readers show it.
     static QString FormatDb(double db);
 
@@ -73,11 +81,14 @@ private:
     // rows are repainted when they moved.
     void TrackPeak(double readingDb);
     QColor MarkColour(int pixel);
+    // Asks for part of the meter to be painted: by its layer when it has one.
+    void Dirty(const QRect& rect);
     // Asks the tick for what the meter needs next: a fall step, a move of the
     // mark (`fed`: after a reading, which moves it as well), or nothing.
     void AskTick(bool fed);
 
     bool m_falling = false;
+    CMeterLayer* m_layer = nullptr;
     MeterClock m_clock;
     double m_peakDb;
     qint64 m_peakAt = 0;

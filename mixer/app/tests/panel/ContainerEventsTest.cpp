@@ -23,6 +23,7 @@
 #include "mixer/controls/ControlSection.h"
 #include "mixer/controls/CrossFaderStrip.h"
 #include "mixer/controls/LevelMeter.h"
+#include "mixer/controls/MeterLayer.h"
 #include "mixer/controls/MatrixStatic.h"
 #include "mixer/controls/MixerMessages.h"
 #include "mixer/controls/MixerPanelTop.h"
@@ -594,8 +595,10 @@ private slots:
         c->show();
         c->Pacer().Flush();
         CLevelMeter* meter = c->InputStrips().at(0)->MeterLeft();
+        // The surface's meter layer paints its meters.
+        QVERIFY(meter->Layer());
         int paints = 0;
-        PaintCounter counter(meter, &paints);
+        PaintCounter counter(meter->Layer(), &paints);
         // Silent inputs: the meters settle dark and stay there.
         for (int i = 0; i < 40; ++i)
             c->OnMeterTimer();
