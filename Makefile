@@ -3,7 +3,7 @@ PRESET ?= default
 BUILD  := build/$(PRESET)
 JOBS   ?= $(shell nproc)
 
-.PHONY: run test build bootstrap configure asan tsan fuzz mingw windows windows-zip bench screenshots clean
+.PHONY: run test build bootstrap configure asan tsan fuzz mingw windows windows-zip bench bench-gui screenshots clean
 
 # The mixer panel as a user gets it: an optimised build with debug symbols,
 # in its own folder, so that `make test` keeps its Debug build.
@@ -51,6 +51,13 @@ windows-zip: windows
 
 bench: build
 	$(BUILD)/device/qel_device_bench
+
+# What the mixer window costs under a real X server (Xvfb), in the optimised
+# build of `make run`. BENCH_OLD=<build folder> runs the same cases on that
+# build's bench too, in turn, for a side-by-side figure.
+bench-gui:
+	@$(MAKE) --no-print-directory build PRESET=$(RUN_PRESET)
+	xvfb-run -a -s "-screen 0 1280x1024x24" scripts/bench-gui build/$(RUN_PRESET) $(BENCH_OLD)
 
 screenshots: build
 	cmake --build $(BUILD) --target screenshots
