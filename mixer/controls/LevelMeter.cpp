@@ -44,7 +44,8 @@ CLevelMeter::CLevelMeter(QWidget* parent, int controlId)
 
 CLevelMeter::~CLevelMeter()
 {
-    CMeterTick::Instance().Cancel(this);
+    if (CMeterTick* tick = CMeterTick::IfAny())
+        tick->Cancel(this);
 }
 
 void CLevelMeter::SetClock(MeterClock clock)

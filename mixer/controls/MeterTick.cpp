@@ -14,17 +14,28 @@ namespace {
 // is moved later only when it would otherwise wake for nothing by more than this.
 constexpr qint64 kPushSlackMs = 20;
 
+// Owned by the application, so that its timer ends with the event loop.
+QPointer<CMeterTick>& TheTick()
+{
+    static QPointer<CMeterTick> tick;
+    return tick;
+}
+
 }  // namespace
 
 CMeterTick& CMeterTick::Instance()
 {
-    // Owned by the application, so that its timer ends with the event loop.
-    static QPointer<CMeterTick> tick;
+    QPointer<CMeterTick>& tick = TheTick();
     if (!tick) {
         tick = new CMeterTick;
         tick->setParent(QCoreApplication::instance());
     }
     return *tick;
+}
+
+CMeterTick* CMeterTick::IfAny()
+{
+    return TheTick().data();
 }
 
 CMeterTick::CMeterTick()

@@ -19,6 +19,8 @@ public:
     static constexpr qint64 kJoinMs = 3;
 
     static CMeterTick& Instance();
+    // The tick when one was made (and its application still runs), else null.
+    static CMeterTick* IfAny();
 
     // `meter` gets OnTick after `delayMs` (replacing an earlier request of it).
     void Request(CLevelMeter* meter, int delayMs);

@@ -7,7 +7,9 @@
 // Cases (all by default): moving (the Kavro 1814 alone, every meter on a
 // sine), silent (the same, every meter silent), hidden (the rig's three
 // devices, the 1814's tab shown, two tabs hidden), minimised (the 1814 alone,
-// meters moving, the window minimised), knob (knob-to-fader-paint latency).
+// meters moving, the window minimised), knob (knob-to-fader-paint latency),
+// floor (no mixer: an empty window with a timer that does nothing 20 times a
+// second, as often as the meters are read: what the wake-ups alone cost here).
 //
 // For each case: CPU of the window thread, of the whole process (the
 // in-process rig and the event threads included) and of the X server, each as
@@ -293,6 +295,37 @@ void MeasureCpu(Window& w, const char* label, int seconds, pid_t xServer)
         handle->removeEventFilter(&counter);
 }
 
+// An empty window and a 50 ms timer that does nothing.
+void MeasureFloor(int seconds, pid_t xServer)
+{
+    QWidget window;
+    window.resize(400, 300);
+    window.show();
+    QTimer timer;
+    long ticks = 0;
+    QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
+    timer.start(50);
+    RunFor(3000);
+    ticks = 0;
+    const double thread0 = CpuSeconds(RUSAGE_THREAD);
+    const double process0 = CpuSeconds(RUSAGE_SELF);
+    const double x0 = ProcessCpuSeconds(xServer);
+    QElapsedTimer wall;
+    wall.start();
+    RunFor(seconds * 1000);
+    const double elapsed = double(wall.nsecsElapsed()) / 1e9;
+    const double thread = CpuSeconds(RUSAGE_THREAD) - thread0;
+    const double process = CpuSeconds(RUSAGE_SELF) - process0;
+    const double x1 = ProcessCpuSeconds(xServer);
+    char x[32] = "n/a";
+    if (x0 >= 0 && x1 >= 0)
+        std::snprintf(x, sizeof x, "%6.3f%%", 100 * (x1 - x0) / elapsed);
+    std::printf("%-34s %5.1f s  window thread %6.3f%%  process %6.3f%%  X server %s  timer %.1f/s\n",
+                "floor: empty window, 20 Hz timer", elapsed, 100 * thread / elapsed, 100 * process / elapsed, x,
+                double(ticks) / elapsed);
+    std::fflush(stdout);
+}
+
 void MeasureKnob(Window& w, int turns)
 {
     QEventLoop loop;
@@ -348,12 +381,16 @@ int main(int argc, char** argv)
     for (int i = 3; i < argc; ++i)
         cases.emplace_back(argv[i]);
     if (cases.empty())
-        cases = {"moving", "silent", "hidden", "minimised", "knob"};
+        cases = {"floor", "moving", "silent", "hidden", "minimised", "knob"};
     const pid_t xServer = FindXServer();
     std::printf("platform %s, X server %s\n", qPrintable(QGuiApplication::platformName()),
                 xServer > 0 ? std::to_string(xServer).c_str() : "not found");
 
     for (const std::string& c : cases) {
+        if (c == "floor") {
+            MeasureFloor(seconds, xServer);
+            continue;
+        }
         const bool three = c == "hidden";
         Window w(three);
         if (!w.Start()) {
@@ -374,7 +411,7 @@ int main(int argc, char** argv)
         } else if (c == "knob")
             MeasureKnob(w, turns);
         else {
-            std::fprintf(stderr, "unknown case '%s' (moving, silent, hidden, minimised, knob)\n", c.c_str());
+            std::fprintf(stderr, "unknown case '%s' (floor, moving, silent, hidden, minimised, knob)\n", c.c_str());
             return 2;
         }
     }
