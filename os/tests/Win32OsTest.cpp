@@ -132,6 +132,35 @@ TEST(Win32OsOverlapped, ARequestOnANamedPipeIsWaitedForAndCancelled) {
     }
 }
 
+// The request pends on one thread and is cancelled from another, as a close
+// on the window thread cancels the fetch the event thread waits in. Nothing
+// pending is no failure.
+TEST(Win32OsOverlapped, ACancelEndsARequestAnotherThreadIssued) {
+    Win32Os os;
+    Pipe pipe("qel-win32os-" + std::to_string(GetCurrentProcessId()) + "-cross");
+    ASSERT_NE(pipe.handle, INVALID_HANDLE_VALUE) << GetLastError();
+    EXPECT_EQ(os.cancelIo(pipe.handle), kErrorSuccess);
+    Overlapped ov;
+    ov.event = os.createEvent(true, false);
+    Handle issued = os.createEvent(true, false);
+    std::uint32_t issue = 0, waited = 0, result = 0;
+    std::thread requester([&] {
+        issue = os.ioctlOverlapped(pipe.handle, kPipeListen, nullptr, 0, nullptr, 0, ov);
+        os.setEvent(issued);
+        waited = os.waitForOne(ov.event, 10000);
+        std::uint32_t got = 0;
+        result = os.getOverlappedResult(pipe.handle, ov, &got, false);
+    });
+    ASSERT_EQ(os.waitForOne(issued, 5000), kWaitObject0);
+    EXPECT_EQ(os.cancelIo(pipe.handle), kErrorSuccess);
+    requester.join();
+    EXPECT_EQ(issue, kErrorIoPending);
+    EXPECT_EQ(waited, kWaitObject0);
+    EXPECT_EQ(result, kErrorOperationAborted);
+    os.closeHandle(issued);
+    os.closeHandle(ov.event);
+}
+
 HWND hiddenWindow() { return FindWindowA("PnPNotificatorWndCls", "PnPNotificator_HiddenWindow"); }
 
 // Wine without a display makes no windows at all.

@@ -226,7 +226,13 @@ std::uint32_t Win32Os::getOverlappedResult(Handle h, Overlapped& ov, std::uint32
     return ok ? 0 : GetLastError();
 }
 
-std::uint32_t Win32Os::cancelIo(Handle h) { return CancelIo(h) ? 0 : GetLastError(); }
+// Every request pending on the handle, whichever thread issued it (CancelIo
+// would end only the calling thread's); none pending is no failure.
+std::uint32_t Win32Os::cancelIo(Handle h) {
+    if (CancelIoEx(h, nullptr)) return 0;
+    const DWORD error = GetLastError();
+    return error == ERROR_NOT_FOUND ? 0 : error;
+}
 
 Handle Win32Os::createEvent(bool manualReset, bool initialState) {
     return CreateEventA(nullptr, manualReset ? TRUE : FALSE, initialState ? TRUE : FALSE, nullptr);
