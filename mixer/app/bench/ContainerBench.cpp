@@ -47,6 +47,7 @@ std::string ShippedConfigPath()
 #include "mixer/controls/ChannelStripMainOut.h"
 #include "mixer/controls/LevelMeter.h"
 #include "mixer/controls/MeterExtras.h"
+#include "mixer/controls/MeterLayer.h"
 #include "sim/FwFirmware.h"
 
 namespace {
@@ -120,8 +121,14 @@ void MeasureCpu(qel::mixer::test::PanelRig& r, CMixerCtrlContainer* c, const cha
 {
     PaintCounter counter;
     const auto meters = c->findChildren<CLevelMeter*>();
+    // The surface's meter layer paints its meters; a meter paints itself
+    // only when nothing covers it.
+    QList<QWidget*> painters{c->MeterLayer()};
     for (CLevelMeter* m : meters)
-        m->installEventFilter(&counter);
+        painters.append(m);
+    for (QWidget* p : painters)
+        if (p)
+            p->installEventFilter(&counter);
     // Settle: the meters reach their levels, the title ends its slide.
     RunFor(3000);
     counter.paints = 0;
@@ -139,8 +146,9 @@ void MeasureCpu(qel::mixer::test::PanelRig& r, CMixerCtrlContainer* c, const cha
                 "(%d meters)\n",
                 label, elapsed, 100 * thread / elapsed, 100 * process / elapsed, reads / elapsed,
                 double(counter.paints) / elapsed, int(meters.size()));
-    for (CLevelMeter* m : meters)
-        m->removeEventFilter(&counter);
+    for (QWidget* p : painters)
+        if (p)
+            p->removeEventFilter(&counter);
 }
 
 void MeasureKnob(qel::mixer::test::PanelRig& r, CMixerCtrlContainer* c, int turns)
