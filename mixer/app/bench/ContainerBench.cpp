@@ -11,33 +11,18 @@
 // included) as a share of one core, meter reads and meter paints per second;
 // then the knob-to-paint latency (median, 99th percentile, maximum).
 #include <QApplication>
-#include <QElapsedTimer>
-#include <QEventLoop>
-#include <QFileInfo>
-#include <QTimer>
-
-#include <sys/resource.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-#include <vector>
 
-namespace {
-// The shipped configuration: beside the program (the build copies it there),
-// else in the source tree.
-std::string ShippedConfigPath()
-{
-    const QString beside = QCoreApplication::applicationDirPath() + QStringLiteral("/KavroMixerPanelConfig.xml");
-    if (QFileInfo::exists(beside))
-        return beside.toStdString();
-    const std::string self = __FILE__;
-    const std::size_t at = self.rfind("mixer/app/bench/");
-    return (at == std::string::npos ? std::string() : self.substr(0, at)) + "resources/KavroMixerPanelConfig.xml";
-}
-}  // namespace
+#include "mixer/app/bench/SurfaceTiming.h"
+
+using qel::mixer::bench::CpuSeconds;
+using qel::mixer::bench::MeasureKnobToPaint;
+using qel::mixer::bench::RunFor;
+using qel::mixer::bench::ShippedConfigPath;
 
 #define QEL_SHIPPED_CONFIG ShippedConfigPath()
 #include "mixer/app/tests/panel/PanelRig.h"
@@ -56,13 +41,6 @@ constexpr std::uint32_t kFw1814 = 2;
 constexpr std::uint8_t kMasterBlock = 6;
 constexpr std::uint32_t kMeters = 18;
 
-double CpuSeconds(int who)
-{
-    rusage u{};
-    getrusage(who, &u);
-    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
-
 // Counts paint events of the watched widgets.
 class PaintCounter : public QObject {
 public:
@@ -74,32 +52,6 @@ public:
     }
     long paints = 0;
 };
-
-// Quits `loop` when the fader is painted at `position`.
-class FaderPaintWatch : public QObject {
-public:
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        if (event->type() == QEvent::Paint && armed && fader->GetPos() == position) {
-            painted = std::chrono::steady_clock::now();
-            armed = false;
-            loop->quit();
-        }
-        return QObject::eventFilter(watched, event);
-    }
-    CBitmapSlider* fader = nullptr;
-    QEventLoop* loop = nullptr;
-    int position = 0;
-    bool armed = false;
-    std::chrono::steady_clock::time_point painted;
-};
-
-void RunFor(int ms)
-{
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
 
 void SetSignals(qel::mixer::test::PanelRig& r, qel::sim::FwMemory::Signal signal)
 {
@@ -153,44 +105,11 @@ void MeasureCpu(qel::mixer::test::PanelRig& r, CMixerCtrlContainer* c, const cha
 
 void MeasureKnob(qel::mixer::test::PanelRig& r, CMixerCtrlContainer* c, int turns)
 {
-    QEventLoop loop;
-    FaderPaintWatch watch;
-    watch.fader = c->MainOut()->Volume();
-    watch.loop = &loop;
-    watch.fader->installEventFilter(&watch);
-    std::vector<double> ms;
-    int lost = 0;
-    for (int i = 0; i < turns; ++i) {
-        const int position = 10 + (i % 2) * 10;
-        watch.position = position;
-        watch.armed = true;
-        QTimer guard;
-        guard.setSingleShot(true);
-        QObject::connect(&guard, &QTimer::timeout, &loop, &QEventLoop::quit);
-        guard.start(1000);
-        const auto turned = std::chrono::steady_clock::now();
+    MeasureKnobToPaint(c->MainOut()->Volume(), [&](int position) {
         r.rig->withFwDevice(kFw1814, [&](qel::sim::FwDeviceModel& m) {
             qel::sim::FwFirmware::of(m)->knob(kMasterBlock, 0, -position);
         });
-        loop.exec();
-        if (watch.armed) {
-            ++lost;
-            watch.armed = false;
-            continue;
-        }
-        ms.push_back(std::chrono::duration<double, std::milli>(watch.painted - turned).count());
-        // Between turns, as a hand would: the meters keep running.
-        RunFor(20);
-    }
-    watch.fader->removeEventFilter(&watch);
-    if (ms.empty()) {
-        std::printf("knob to fader paint: no paint seen in %d turns\n", turns);
-        return;
-    }
-    std::sort(ms.begin(), ms.end());
-    const auto at = [&](double q) { return ms[std::min(ms.size() - 1, std::size_t(q * double(ms.size() - 1) + 0.5))]; };
-    std::printf("knob to fader paint     %zu turns (%d lost): median %.3f ms  p99 %.3f ms  max %.3f ms  min %.3f ms\n",
-                ms.size(), lost, at(0.5), at(0.99), ms.back(), ms.front());
+    }, turns);
 }
 
 }  // namespace

@@ -20,22 +20,14 @@
 // The X server is found in /proc by the display number in DISPLAY; without
 // one its column reads "n/a".
 #include <QApplication>
-#include <QElapsedTimer>
-#include <QEventLoop>
-#include <QFileInfo>
 #include <QTabBar>
-#include <QTimer>
 #include <QWindow>
 
-#include <sys/resource.h>
+#include <dirent.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <chrono>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <dirent.h>
 #include <fstream>
 #include <map>
 #include <memory>
@@ -43,20 +35,12 @@
 #include <string>
 #include <vector>
 
-namespace {
-// The shipped configuration: beside the program (the build copies it there),
-// else in the source tree.
-std::string ShippedConfigPath()
-{
-    const QString beside = QCoreApplication::applicationDirPath() + QStringLiteral("/KavroMixerPanelConfig.xml");
-    if (QFileInfo::exists(beside))
-        return beside.toStdString();
-    const std::string self = __FILE__;
-    const std::size_t at = self.rfind("mixer/app/bench/");
-    return (at == std::string::npos ? std::string() : self.substr(0, at)) + "resources/KavroMixerPanelConfig.xml";
-}
-}  // namespace
+#include "mixer/app/bench/SurfaceTiming.h"
 
+using qel::mixer::bench::CpuSeconds;
+using qel::mixer::bench::MeasureKnobToPaint;
+using qel::mixer::bench::RunFor;
+using qel::mixer::bench::ShippedConfigPath;
 #define QEL_SHIPPED_CONFIG ShippedConfigPath()
 #include "mixer/app/tests/panel/MainWindowRig.h"
 
@@ -74,13 +58,6 @@ constexpr std::uint32_t kFw1814 = 2;
 constexpr std::uint32_t kUsbU410 = 0x10;
 constexpr std::uint8_t kMasterBlock = 6;
 constexpr std::uint32_t kMeters = 18;
-
-double CpuSeconds(int who)
-{
-    rusage u{};
-    getrusage(who, &u);
-    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
 
 // The X server of DISPLAY: the Xvfb or Xorg process whose command line names
 // the display; 0 when there is none.
@@ -144,6 +121,38 @@ double ProcessCpuSeconds(pid_t pid)
     return double(utime + stime) / double(sysconf(_SC_CLK_TCK));
 }
 
+// CPU of this window thread, this process and the X server over a span of
+// wall time, as shares of one core.
+struct CpuSpan {
+    explicit CpuSpan(pid_t xServer) : xServer(xServer)
+    {
+        thread0 = CpuSeconds(RUSAGE_THREAD);
+        process0 = CpuSeconds(RUSAGE_SELF);
+        x0 = ProcessCpuSeconds(xServer);
+        wall.start();
+    }
+    // "... s  window thread ...%  process ...%  X server ...%"
+    std::string Figures() const
+    {
+        const double elapsed = Seconds();
+        const double thread = CpuSeconds(RUSAGE_THREAD) - thread0;
+        const double process = CpuSeconds(RUSAGE_SELF) - process0;
+        const double x1 = ProcessCpuSeconds(xServer);
+        char x[32] = "n/a";
+        if (x0 >= 0 && x1 >= 0)
+            std::snprintf(x, sizeof x, "%6.3f%%", 100 * (x1 - x0) / elapsed);
+        char text[160];
+        std::snprintf(text, sizeof text, "%5.1f s  window thread %6.3f%%  process %6.3f%%  X server %s", elapsed,
+                      100 * thread / elapsed, 100 * process / elapsed, x);
+        return text;
+    }
+    double Seconds() const { return double(wall.nsecsElapsed()) / 1e9; }
+
+    pid_t xServer;
+    double thread0 = 0, process0 = 0, x0 = 0;
+    QElapsedTimer wall;
+};
+
 // Counts paint events of the window's widgets (each one a widget painted
 // with a painter of its own) and update requests (one per flush of the
 // window's backing store) of the window.
@@ -163,32 +172,6 @@ public:
     long flushes = 0;
     std::map<std::string, long> byClass;
 };
-
-// Quits `loop` when the fader is painted at `position`.
-class FaderPaintWatch : public QObject {
-public:
-    bool eventFilter(QObject*, QEvent* event) override
-    {
-        if (event->type() == QEvent::Paint && armed && fader->GetPos() == position) {
-            painted = std::chrono::steady_clock::now();
-            armed = false;
-            loop->quit();
-        }
-        return false;
-    }
-    CBitmapSlider* fader = nullptr;
-    QEventLoop* loop = nullptr;
-    int position = 0;
-    bool armed = false;
-    std::chrono::steady_clock::time_point painted;
-};
-
-void RunFor(int ms)
-{
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
 
 // The main window on a rig of its own, in a folder with the shipped
 // configuration, showing the Kavro 1814.
@@ -259,25 +242,15 @@ void MeasureCpu(Window& w, const char* label, int seconds, pid_t xServer)
     RunFor(3000);
     counter.paints = 0;
     counter.flushes = 0;
+    counter.byClass.clear();
     const std::uint32_t reads0 = w.MeterReads();
-    const double thread0 = CpuSeconds(RUSAGE_THREAD);
-    const double process0 = CpuSeconds(RUSAGE_SELF);
-    const double x0 = ProcessCpuSeconds(xServer);
-    QElapsedTimer wall;
-    wall.start();
+    const CpuSpan span(xServer);
     RunFor(seconds * 1000);
-    const double elapsed = double(wall.nsecsElapsed()) / 1e9;
-    const double thread = CpuSeconds(RUSAGE_THREAD) - thread0;
-    const double process = CpuSeconds(RUSAGE_SELF) - process0;
-    const double x1 = ProcessCpuSeconds(xServer);
+    const std::string figures = span.Figures();
+    const double elapsed = span.Seconds();
     const std::uint32_t reads = w.MeterReads() - reads0;
-    char x[32] = "n/a";
-    if (x0 >= 0 && x1 >= 0)
-        std::snprintf(x, sizeof x, "%6.3f%%", 100 * (x1 - x0) / elapsed);
-    std::printf("%-34s %5.1f s  window thread %6.3f%%  process %6.3f%%  X server %s  "
-                "widget paints %6.1f/s  flushes %5.1f/s  reads %4.1f/s\n",
-                label, elapsed, 100 * thread / elapsed, 100 * process / elapsed, x, double(counter.paints) / elapsed,
-                double(counter.flushes) / elapsed, reads / elapsed);
+    std::printf("%-34s %s  widget paints %6.1f/s  flushes %5.1f/s  reads %4.1f/s\n", label, figures.c_str(),
+                double(counter.paints) / elapsed, double(counter.flushes) / elapsed, reads / elapsed);
     if (!counter.byClass.empty()) {
         std::string who = "    painted:";
         for (const auto& [name, n] : counter.byClass) {
@@ -307,67 +280,22 @@ void MeasureFloor(int seconds, pid_t xServer)
     timer.start(50);
     RunFor(3000);
     ticks = 0;
-    const double thread0 = CpuSeconds(RUSAGE_THREAD);
-    const double process0 = CpuSeconds(RUSAGE_SELF);
-    const double x0 = ProcessCpuSeconds(xServer);
-    QElapsedTimer wall;
-    wall.start();
+    const CpuSpan span(xServer);
     RunFor(seconds * 1000);
-    const double elapsed = double(wall.nsecsElapsed()) / 1e9;
-    const double thread = CpuSeconds(RUSAGE_THREAD) - thread0;
-    const double process = CpuSeconds(RUSAGE_SELF) - process0;
-    const double x1 = ProcessCpuSeconds(xServer);
-    char x[32] = "n/a";
-    if (x0 >= 0 && x1 >= 0)
-        std::snprintf(x, sizeof x, "%6.3f%%", 100 * (x1 - x0) / elapsed);
-    std::printf("%-34s %5.1f s  window thread %6.3f%%  process %6.3f%%  X server %s  timer %.1f/s\n",
-                "floor: empty window, 20 Hz timer", elapsed, 100 * thread / elapsed, 100 * process / elapsed, x,
-                double(ticks) / elapsed);
+    const std::string figures = span.Figures();
+    std::printf("%-34s %s  timer %.1f/s\n", "floor: empty window, 20 Hz timer", figures.c_str(),
+                double(ticks) / span.Seconds());
     std::fflush(stdout);
 }
 
 void MeasureKnob(Window& w, int turns)
 {
-    QEventLoop loop;
-    FaderPaintWatch watch;
-    watch.fader = w.mixer->MainOut()->Volume();
-    watch.loop = &loop;
-    watch.fader->installEventFilter(&watch);
     RunFor(3000);
-    std::vector<double> ms;
-    int lost = 0;
-    for (int i = 0; i < turns; ++i) {
-        const int position = 10 + (i % 2) * 10;
-        watch.position = position;
-        watch.armed = true;
-        QTimer guard;
-        guard.setSingleShot(true);
-        QObject::connect(&guard, &QTimer::timeout, &loop, &QEventLoop::quit);
-        guard.start(1000);
-        const auto turned = std::chrono::steady_clock::now();
+    MeasureKnobToPaint(w.mixer->MainOut()->Volume(), [&](int position) {
         w.rig->withFwDevice(kFw1814, [&](qel::sim::FwDeviceModel& m) {
             qel::sim::FwFirmware::of(m)->knob(kMasterBlock, 0, -position);
         });
-        loop.exec();
-        if (watch.armed) {
-            ++lost;
-            watch.armed = false;
-            continue;
-        }
-        ms.push_back(std::chrono::duration<double, std::milli>(watch.painted - turned).count());
-        // Between turns, as a hand would: the meters keep running.
-        RunFor(20);
-    }
-    watch.fader->removeEventFilter(&watch);
-    if (ms.empty()) {
-        std::printf("knob to fader paint: no paint seen in %d turns\n", turns);
-        return;
-    }
-    std::sort(ms.begin(), ms.end());
-    const auto at = [&](double q) { return ms[std::min(ms.size() - 1, std::size_t(q * double(ms.size() - 1) + 0.5))]; };
-    std::printf("%-34s %zu turns (%d lost): median %.3f ms  p99 %.3f ms  max %.3f ms\n", "knob to fader paint",
-                ms.size(), lost, at(0.5), at(0.99), ms.back());
-    std::fflush(stdout);
+    }, turns);
 }
 
 }  // namespace
