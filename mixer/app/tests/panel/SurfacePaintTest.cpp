@@ -5,6 +5,7 @@
 #include "mixer/app/tests/panel/MainWindowRig.h"
 
 #include <QPaintEvent>
+#include <QScreen>
 #include <QTest>
 
 #include "mixer/controls/ChannelStripStereoIn.h"
@@ -114,6 +115,9 @@ private slots:
         QVERIFY(first->PeakMarkPixel() >= 0);
         QCoreApplication::processEvents();
         const QImage layered = w.Mixer()->grab().toImage();
+        // What the window shows: its backing store as painted through the layer.
+        const QImage shown = w.dlg.screen()->grabWindow(w.dlg.winId()).toImage().convertToFormat(layered.format());
+        const QPoint mixerAt = w.Mixer()->mapTo(&w.dlg, QPoint(0, 0));
 
         delete w.Mixer()->MeterLayer();
         QCOMPARE(first->Layer(), nullptr);
@@ -123,7 +127,10 @@ private slots:
         for (CLevelMeter* m : w.Mixer()->findChildren<CLevelMeter*>()) {
             const QRect place(m->mapTo(w.Mixer(), QPoint(0, 0)), m->size());
             QCOMPARE(layered.copy(place), own.copy(place));
+            if (shown.size() == w.dlg.size() * shown.devicePixelRatio())
+                QCOMPARE(shown.copy(place.translated(mixerAt)), own.copy(place));
         }
+        QCOMPARE(shown.size(), w.dlg.size());
         // Nothing under the layer was left unpainted: the bars show lit rows.
         const QPoint at = first->mapTo(w.Mixer(), QPoint(first->width() / 2, first->height() - 2));
         QVERIFY(qGray(own.pixel(at)) > 0x30);
