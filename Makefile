@@ -3,7 +3,7 @@ PRESET ?= default
 BUILD  := build/$(PRESET)
 JOBS   ?= $(shell nproc)
 
-.PHONY: run test build bootstrap configure asan tsan fuzz mingw windows windows-zip bench bench-gui screenshots clean
+.PHONY: run test build bootstrap configure asan tsan fuzz fuzz-long mingw windows windows-zip bench bench-gui screenshots clean
 
 # The mixer panel as a user gets it: an optimised build with debug symbols,
 # in its own folder, so that `make test` keeps its Debug build.
@@ -36,7 +36,16 @@ asan tsan:
 
 fuzz: bootstrap
 	cmake --preset fuzz >/dev/null && cmake --build build/fuzz -j $(JOBS)
-	build/fuzz/device/fuzz_records -max_total_time=30
+	build/fuzz/device/fuzz_records -max_total_time=30 device/fuzz/corpus/fuzz_records
+
+# Every fuzz target for 10 million executions or 10 minutes, whichever comes
+# first (FUZZ_SECONDS, FUZZ_RUNS), from its kept corpus; the corpus is then
+# merged again, minimised, with what was found (commit the change).
+FUZZ_SECONDS ?= 600
+FUZZ_RUNS ?= 10000000
+fuzz-long: bootstrap
+	cmake --preset fuzz >/dev/null && cmake --build build/fuzz -j $(JOBS)
+	scripts/fuzz-long build/fuzz $(FUZZ_SECONDS) $(FUZZ_RUNS)
 
 mingw: bootstrap
 	cmake --preset mingw >/dev/null && cmake --build build/mingw -j $(JOBS)
