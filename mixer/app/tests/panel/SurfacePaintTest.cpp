@@ -42,6 +42,15 @@ void SetLevel(Window& w, std::uint32_t device, double percent)
     });
 }
 
+std::uint32_t MeterReads(Window& w)
+{
+    std::uint32_t reads = 0;
+    w.rig->withFwDevice(Window::kFw1814, [&](qel::sim::FwDeviceModel& m) {
+        reads = qel::sim::FwFirmware::of(m)->memory().reads();
+    });
+    return reads;
+}
+
 } // namespace
 
 class SurfacePaintTest : public QObject {
@@ -82,16 +91,19 @@ private slots:
         for (CLevelMeter* m : meters)
             m->installEventFilter(&onMeters);
         SetLevel(w, Window::kFw1814, 90.0);
-        const int reads = 10;
-        for (int i = 0; i < reads; ++i) {
+        const std::uint32_t before = MeterReads(w);
+        for (int i = 0; i < 10; ++i) {
             w.Mixer()->OnMeterTimer();
             QCoreApplication::processEvents();
         }
+        // The container's own timer may have read as well meanwhile.
+        const int reads = int(MeterReads(w) - before);
+        QVERIFY(reads >= 10);
         // Every reading moved every meter (a rise is at most 3 per reading from
         // 100 down); the layer painted them together, the meters not at all.
         QCOMPARE(onMeters.paints, 0);
         QVERIFY(onLayer.paints >= 1);
-        QVERIFY(onLayer.paints <= reads);
+        QVERIFY2(onLayer.paints <= reads, qPrintable(QStringLiteral("%1 paints for %2 readings").arg(onLayer.paints).arg(reads)));
         QVERIFY(!onLayer.painted.isEmpty());
         QVERIFY((onLayer.painted - places).isEmpty());
     }
