@@ -12,6 +12,7 @@
 #include "os/Os.h"
 #include "os/remote/Socket.h"
 #include "sim/Rig.h"
+#include "sim/RigCommands.h"
 
 namespace qel::sim {
 
@@ -553,6 +554,15 @@ Message SimdServer::handle(Session& s, const Message& req) {
         break;
     }
     return reply;
+}
+
+SimdServer::CommandRunner serveRigCommands(Rig& rig, const RigCommands& commands) {
+    return [&rig, &commands](const std::vector<std::string>& args, std::string& out, std::string& err) {
+        const RigCommandResult r = commands.run(rig, args);
+        out = r.output;
+        err = r.ok ? std::string() : "qelctl: sim: " + r.error + "\n";
+        return r.ok ? 0 : 1;
+    };
 }
 
 }  // namespace qel::sim

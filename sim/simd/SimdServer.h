@@ -21,6 +21,7 @@
 namespace qel::sim {
 
 class Rig;
+class RigCommands;
 
 class SimdServer {
 public:
@@ -71,5 +72,9 @@ private:
     std::map<std::uint64_t, std::shared_ptr<Session>> sessions_;
     std::uint64_t nextToken_ = 0;
 };
+
+// The command runner of the rig process: the clients' `sim` lines as rig
+// commands on `rig`, errors worded "qelctl: sim: ..." as qelctl prints them.
+SimdServer::CommandRunner serveRigCommands(Rig& rig, const RigCommands& commands);
 
 }  // namespace qel::sim

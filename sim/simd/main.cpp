@@ -12,10 +12,10 @@
 
 #include "os/remote/Socket.h"
 #include "sim/Rig.h"
+#include "sim/RigCommands.h"
 #include "sim/RigFile.h"
 #include "sim/host/PlatformHost.h"
 #include "sim/simd/SimdServer.h"
-#include "tools/qelctl/Qelctl.h"
 
 namespace {
 
@@ -75,18 +75,13 @@ int main(int argc, char** argv) {
     sigaddset(&signals, SIGHUP);
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
-    // The rig commands of the clients run through qelctl's own `sim` handlers.
-    qel::tools::Qelctl tool(loaded ? std::move(loaded) : qel::sim::Rig::makeDefault());
-    qel::sim::Rig& rig = tool.rig();
+    // The clients' `sim` lines are rig commands; the clients' own control
+    // handles receive the driver events they cause.
+    const std::unique_ptr<qel::sim::Rig> owned = loaded ? std::move(loaded) : qel::sim::Rig::makeDefault();
+    qel::sim::Rig& rig = *owned;
     rig.setTraceEnabled(false);  // nobody takes this trace
-    qel::sim::SimdServer server(rig, [&](const std::vector<std::string>& args, std::string& out, std::string& err) {
-        std::ostringstream o, e;
-        const int code = tool.runRigCommand(args, o, e);
-        rig.setTraceEnabled(false);
-        out = o.str();
-        err = e.str();
-        return code;
-    });
+    const qel::sim::RigCommands commands;
+    qel::sim::SimdServer server(rig, qel::sim::serveRigCommands(rig, commands));
     std::string error;
     if (!server.start(socketPath, error)) {
         std::cerr << "qel-simd: " << error << "\n";

@@ -83,41 +83,4 @@ void addConfigCommands(Qelctl& tool) {
     });
 }
 
-void addConfigSimCommands(Qelctl& tool) {
-    sim::Rig& rig = tool.rig();
-    tool.addSim("add-model", "add-model fw|usb ID MODEL [NAME]",
-                [&rig](const Args& a, std::ostream&) -> std::optional<CommandError> {
-                    const char* use = "sim add-model fw|usb ID MODEL [NAME]";
-                    const auto id = a.size() >= 3 && a.size() <= 4 ? parseU32(a[1]) : std::nullopt;
-                    if (!id || *id == 0 || (a[0] != "fw" && a[0] != "usb")) return usage(use);
-                    const std::string name = a.size() == 4 ? a[3] : a[2];
-                    if (a[0] == "fw") {
-                        if (rig.findDevice(std::to_string(*id))) return usage("device exists: " + a[1]);
-                        sim::FwDeviceModel m;
-                        m.id = *id;
-                        m.rank = *id;
-                        m.deviceName = name;
-                        m.serial = "SN-" + std::to_string(*id);
-                        m.vendor = "Kavro";
-                        m.model = a[2];
-                        m.syncModes = {{4, 1, "internal"}, {2, 5, "pc"}};
-                        m.firmware = std::make_shared<sim::FwFirmware>(std::vector<std::uint8_t>{1, 2, 3, 4});
-                        rig.addFwDevice(std::move(m));
-                        return std::nullopt;
-                    }
-                    if (rig.findUsbDevice(std::to_string(*id))) return usage("device exists: " + a[1]);
-                    // A copy of the default USB model under another name.
-                    sim::Rig defaults;
-                    sim::installDefaultUsbDevice(defaults);
-                    sim::UsbDeviceModel m;
-                    defaults.withUsbDevice(0x10, [&](sim::UsbDeviceModel& d) { m = d; });
-                    m.id = *id;
-                    m.model = a[2];
-                    m.displayName = name;
-                    m.lookupName = "SN-" + std::to_string(*id);
-                    rig.addUsbDevice(std::move(m));
-                    return std::nullopt;
-                });
-}
-
 }  // namespace qel::tools

@@ -1,6 +1,6 @@
 // qelctl: the control panel's requests (device names and ranking, channels,
 // the ASIO name option, streams, buffers, statistics) on the session's
-// control-panel driver object, and the rig commands behind them.
+// control-panel driver object.
 #include <algorithm>
 #include <ostream>
 
@@ -285,41 +285,6 @@ void addControlPanelCommands(Qelctl& tool) {
         QEL_STATISTICS st;
         if (auto e = failed(tool.controlPanelDrv().getStatistics(st))) return e;
         out << "dropouts " << st.dropouts() << "\n";
-        return std::nullopt;
-    });
-}
-
-void addControlPanelSimCommands(Qelctl& tool) {
-    sim::Rig& rig = tool.rig();
-    tool.addSim("plug-state", "plug-state DEVICE PLUG STATE [CODE]",
-                [&rig](const Args& a, std::ostream&) -> std::optional<CommandError> {
-                    const char* const use =
-                        "sim plug-state DEVICE audio-out|audio-in|synch-out|synch-in|0..3 STATE [CODE]";
-                    if (a.size() != 3 && a.size() != 4) return usage(use);
-                    static const char* const kPlugs[] = {"audio-out", "audio-in", "synch-out", "synch-in"};
-                    std::optional<std::uint32_t> plug;
-                    for (std::uint32_t i = 0; i < 4; ++i)
-                        if (a[1] == kPlugs[i]) plug = i;
-                    if (!plug) plug = parseU32(a[1]);
-                    const auto state = parseU32(a[2]);
-                    const auto code = a.size() == 4 ? parseU32(a[3]) : std::optional<std::uint32_t>(0);
-                    if (!plug || *plug >= sim::kPlugCount || !state || !code) return usage(use);
-                    const auto id = rig.findDevice(a[0]);
-                    if (!id) return usage("unknown device: " + a[0]);
-                    rig.withControlPanel([&](sim::ControlPanelState& s) { s.setPlugState(*id, *plug, *state, *code); });
-                    return std::nullopt;
-                });
-
-    tool.addSim("dropouts", "dropouts N", [&rig](const Args& a, std::ostream&) -> std::optional<CommandError> {
-        const auto n = a.size() == 1 ? parseU32(a[0]) : std::nullopt;
-        if (!n) return usage("sim dropouts N");
-        rig.withControlPanel([&](sim::ControlPanelState& s) { s.dropouts = *n; });
-        return std::nullopt;
-    });
-
-    tool.addSim("wdm-in-use", "wdm-in-use on|off", [&rig](const Args& a, std::ostream&) -> std::optional<CommandError> {
-        if (a.size() != 1 || (a[0] != "on" && a[0] != "off")) return usage("sim wdm-in-use on|off");
-        rig.setWdmInUse(a[0] == "on");
         return std::nullopt;
     });
 }

@@ -1,4 +1,4 @@
-// qelctl: the driver-wide commands and the rig commands of the FireWire driver.
+// qelctl: the driver-wide commands of the FireWire driver.
 #include <ostream>
 
 #include "device/Requests.h"
@@ -97,78 +97,6 @@ void addDriverCommands(Qelctl& tool) {
             if (tool.context().drv().request(QEL_REQ_GET_EVENT, nullptr, 0, record, sizeof record, &got) != QEL_OK) break;
             out << "event " << os::getLe32(record, 0) << "\n";
         }
-        return std::nullopt;
-    });
-}
-
-void addDriverSimCommands(Qelctl& tool) {
-    sim::Rig& rig = tool.rig();
-    auto plugOrUnplug = [&tool, &rig](bool plug) {
-        return [&tool, &rig, plug](const Args& a, std::ostream& out) -> std::optional<CommandError> {
-            const char* what = plug ? "plug" : "unplug";
-            if (a.size() != 1) return usage(std::string("sim ") + what + " DEVICE");
-            const auto id = rig.findDevice(a[0]);
-            if (!id) return usage("unknown device: " + a[0]);
-            // The driver reports the changed device set as an event on every
-            // control handle: the session's is open to receive it (a later
-            // `events` shows it), when the driver can be opened at all.
-            (void)tool.ensureDriver();
-            if (!(plug ? rig.plug(*id) : rig.unplug(*id)))
-                return usage("device " + a[0] + (plug ? " is present already" : " is not present"));
-            out << "sim " << what << " " << *id << "\n";
-            return std::nullopt;
-        };
-    };
-    tool.addSim("plug", "plug DEVICE", plugOrUnplug(true));
-    tool.addSim("unplug", "unplug DEVICE", plugOrUnplug(false));
-
-    tool.addSim("event", "event CODE", [&tool](const Args& a, std::ostream&) -> std::optional<CommandError> {
-        const auto code = a.size() == 1 ? parseU32(a[0]) : std::nullopt;
-        if (!code) return usage("sim event CODE");
-        // The session's control handle is the listener that receives the event.
-        if (auto e = tool.ensureDriver()) return e;
-        tool.rig().queueDriverEvent(*code);
-        return std::nullopt;
-    });
-
-    tool.addSim("fail", "fail REQUEST_NAME COUNT STATUS",
-                [&rig](const Args& a, std::ostream&) -> std::optional<CommandError> {
-                    if (a.size() != 3) return usage("sim fail REQUEST_NAME COUNT STATUS");
-                    const std::uint32_t code =
-                        sim::requestCode(a[0]) != 0 ? sim::requestCode(a[0]) : parseU32(a[0]).value_or(0);
-                    const auto count = parseU32(a[1]);
-                    const auto status = parseU32(a[2]);
-                    if (code == 0 || !count || !status) return usage("sim fail REQUEST_NAME COUNT STATUS");
-                    rig.failNext(code, *count, *status);
-                    return std::nullopt;
-                });
-
-    tool.addSim("delay", "delay REQUEST_NAME|all MS",
-                [&rig](const Args& a, std::ostream&) -> std::optional<CommandError> {
-                    const std::uint32_t code = a.size() == 2 && a[0] != "all" ? sim::requestCode(a[0]) : 0;
-                    const auto ms = a.size() == 2 ? parseU32(a[1]) : std::nullopt;
-                    if ((code == 0 && (a.empty() || a[0] != "all")) || !ms) return usage("sim delay REQUEST_NAME|all MS");
-                    rig.setDelay(code, *ms);
-                    return std::nullopt;
-                });
-
-    tool.addSim("version", "version B0 B1 ... (hex bytes)",
-                [&rig](const Args& a, std::ostream&) -> std::optional<CommandError> {
-                    if (a.empty() || a.size() > 12) return usage("sim version B0 B1 ... (hex bytes)");
-                    std::vector<std::uint8_t> bytes;
-                    for (const auto& word : a) {
-                        const auto v = parseU32("0x" + word);
-                        if (!v || *v > 0xFF || word.find_first_of("xX") != std::string::npos)
-                            return usage("sim version B0 B1 ... (hex bytes)");
-                        bytes.push_back(static_cast<std::uint8_t>(*v));
-                    }
-                    rig.setVersionAnswer(bytes);
-                    return std::nullopt;
-                });
-
-    tool.addSim("wdm", "wdm on|off", [&rig](const Args& a, std::ostream&) -> std::optional<CommandError> {
-        if (a.size() != 1 || (a[0] != "on" && a[0] != "off")) return usage("sim wdm on|off");
-        rig.setWdmInUse(a[0] == "on");
         return std::nullopt;
     });
 }

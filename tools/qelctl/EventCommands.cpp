@@ -1,8 +1,8 @@
 // qelctl: level meters and device events. `meters` reads the HSCI meter
 // block, `watch` registers for driver events, both digital inputs, device
-// messages and chosen feature blocks and prints each posted message; the rig
-// commands set meter signals, break the HSCI chain and inject notify
-// responses. Devices stay open for the session, so a watch armed in one
+// messages and chosen feature blocks and prints each posted message (the
+// `sim` lines that set meter signals, break the HSCI chain and inject notify
+// responses are rig commands: sim/RigCommands.h). Devices stay open for the session, so a watch armed in one
 // script line reports what later lines cause.
 #include <chrono>
 #include <cmath>
@@ -155,18 +155,6 @@ bool options(const Args& a, std::map<std::string, std::vector<std::string>>& opt
     return true;
 }
 
-std::optional<CommandError> onFirmware(sim::Rig& rig, const std::string& name,
-                                       const std::function<bool(sim::FwFirmware&)>& fn, const std::string& use) {
-    const auto id = rig.findDevice(name);
-    if (!id) return usage("unknown device: " + name);
-    bool ok = false;
-    rig.withFwDevice(*id, [&](sim::FwDeviceModel& m) {
-        if (sim::FwFirmware* f = sim::FwFirmware::of(m)) ok = fn(*f);
-    });
-    if (!ok) return usage(use);
-    return std::nullopt;
-}
-
 }  // namespace
 
 void addEventCommands(Qelctl& tool) {
@@ -248,64 +236,6 @@ void addEventCommands(Qelctl& tool) {
                                 most);
                  return std::nullopt;
              });
-}
-
-void addEventSimCommands(Qelctl& tool) {
-    sim::Rig& rig = tool.rig();
-    tool.addSim("signal", "signal DEV CH silence|constant|sine|noise|peaks [LEVEL]",
-                [&rig](const Args& a, std::ostream&) -> std::optional<CommandError> {
-                    const char* use = "sim signal DEV CH silence|constant|sine|noise|peaks [LEVEL 0..200]";
-                    static const std::map<std::string, sim::FwMemory::Signal> kinds = {
-                        {"silence", sim::FwMemory::Signal::Silence}, {"constant", sim::FwMemory::Signal::Constant},
-                        {"sine", sim::FwMemory::Signal::Sine},       {"noise", sim::FwMemory::Signal::Noise},
-                        {"peaks", sim::FwMemory::Signal::Peaks}};
-                    const auto ch = a.size() >= 3 ? parseU32(a[1]) : std::nullopt;
-                    const auto kind = a.size() >= 3 ? kinds.find(a[2]) : kinds.end();
-                    const auto level = a.size() == 4 ? parseDouble(a[3]) : std::optional<double>(100.0);
-                    if (!ch || kind == kinds.end() || !level || a.size() > 4) return usage(use);
-                    return onFirmware(
-                        rig, a[0], [&](sim::FwFirmware& f) { return f.memory().setSignal(*ch, kind->second, *level); }, use);
-                });
-    tool.addSim("hsci", "hsci DEV broken|short|zero-step [HEADER] | endless | version N | ok",
-                [&rig](const Args& a, std::ostream&) -> std::optional<CommandError> {
-                    const char* use = "sim hsci DEV broken|short|zero-step [HEADER] | endless | version N | ok";
-                    if (a.size() < 2 || a.size() > 3) return usage(use);
-                    const auto n = a.size() == 3 ? parseU32(a[2]) : std::optional<std::uint32_t>(1);
-                    if (!n) return usage(use);
-                    using Fault = sim::FwMemory::Fault;
-                    const std::string& what = a[1];
-                    return onFirmware(
-                        rig, a[0],
-                        [&](sim::FwFirmware& f) {
-                            sim::FwMemory& m = f.memory();
-                            if (what == "broken") m.setFault(Fault::ReadFails, *n);
-                            else if (what == "short") m.setFault(Fault::ReadShort, *n);
-                            else if (what == "zero-step") m.setFault(Fault::ZeroStep, *n);
-                            else if (what == "endless" && a.size() == 2) m.setFault(Fault::Endless);
-                            else if (what == "version" && a.size() == 3 && *n <= 255) m.setVersion(static_cast<std::uint8_t>(*n));
-                            else if (what == "ok" && a.size() == 2) {
-                                m.setFault(Fault::None);
-                                m.setVersion(2);
-                            } else return false;
-                            return true;
-                        },
-                        use);
-                });
-    tool.addSim("notify-response", "notify-response DEV HEXBYTES",
-                [&rig](const Args& a, std::ostream&) -> std::optional<CommandError> {
-                    const char* use = "sim notify-response DEV HEXBYTES";
-                    if (a.size() != 2 || a[1].size() % 2 != 0 || a[1].size() > 1024) return usage(use);
-                    std::vector<std::uint8_t> frame;
-                    for (std::size_t i = 0; i < a[1].size(); i += 2) {
-                        const auto b = parseU32("0x" + a[1].substr(i, 2));
-                        if (!b) return usage(use);
-                        frame.push_back(static_cast<std::uint8_t>(*b));
-                    }
-                    const auto id = rig.findDevice(a[0]);
-                    if (!id) return usage("unknown device: " + a[0]);
-                    if (rig.injectNotifyResponse(*id, frame) == 0) return usage("no handle waits for notify responses");
-                    return std::nullopt;
-                });
 }
 
 }  // namespace qel::tools

@@ -1,5 +1,5 @@
 // qelctl: the mixer commands (feature blocks, pan, device mode, sync source,
-// digital inputs, vendor commands) and the rig's firmware injections. A device
+// digital inputs, vendor commands). A device
 // is opened through its Device adapter on first use and stays open for the
 // session, so the feature-block cache applies across the lines of a script.
 #include <cmath>
@@ -102,18 +102,6 @@ private:
 };
 
 // Runs `fn` on the FireWire firmware of a rig device.
-std::optional<CommandError> onFirmware(sim::Rig& rig, const std::string& name,
-                                       const std::function<bool(sim::FwFirmware&)>& fn, const std::string& use) {
-    const auto id = rig.findDevice(name);
-    if (!id) return usage("unknown device: " + name);
-    bool ok = false;
-    rig.withFwDevice(*id, [&](sim::FwDeviceModel& m) {
-        if (sim::FwFirmware* f = sim::FwFirmware::of(m)) ok = fn(*f);
-    });
-    if (!ok) return usage(use);
-    return std::nullopt;
-}
-
 }  // namespace
 
 void addMixerCommands(Qelctl& tool) {
@@ -254,40 +242,6 @@ void addMixerCommands(Qelctl& tool) {
             return e;
         out << "vendor " << unsigned{*code} << " " << answer << "\n";
         return std::nullopt;
-    });
-}
-
-void addMixerSimCommands(Qelctl& tool) {
-    sim::Rig& rig = tool.rig();
-    tool.addSim("knob", "knob DEV BLOCK CH DB", [&rig](const Args& a, std::ostream&) -> std::optional<CommandError> {
-        const char* use = "sim knob DEV BLOCK CH DB";
-        const auto block = a.size() == 4 ? parseByte(a[1]) : std::nullopt;
-        const auto ch = a.size() == 4 ? parseByte(a[2]) : std::nullopt;
-        const auto db = a.size() == 4 ? parseDouble(a[3]) : std::nullopt;
-        if (!block || !ch || !db) return usage(use);
-        return onFirmware(rig, a[0], [&](sim::FwFirmware& f) { return f.knob(*block, *ch, *db); }, use);
-    });
-    tool.addSim("digital-input", "digital-input DEV 1|2 PRESENT RATECODE",
-                [&rig](const Args& a, std::ostream&) -> std::optional<CommandError> {
-                    const char* use = "sim digital-input DEV 1|2 PRESENT RATECODE";
-                    const auto input = a.size() == 4 ? parseU32(a[1]) : std::nullopt;
-                    const auto present = a.size() == 4 ? parseU32(a[2]) : std::nullopt;
-                    const auto code = a.size() == 4 ? parseByte(a[3]) : std::nullopt;
-                    if (!input || !present || !code) return usage(use);
-                    return onFirmware(
-                        rig, a[0], [&](sim::FwFirmware& f) { return f.setDigitalInput(static_cast<int>(*input), *present != 0, *code); }, use);
-                });
-    tool.addSim("device-message", "device-message DEV BYTE", [&rig](const Args& a, std::ostream&) -> std::optional<CommandError> {
-        const char* use = "sim device-message DEV BYTE";
-        const auto b = a.size() == 2 ? parseByte(a[1]) : std::nullopt;
-        if (!b) return usage(use);
-        return onFirmware(rig, a[0], [&](sim::FwFirmware& f) { f.deviceMessage(*b); return true; }, use);
-    });
-    tool.addSim("avc-reply", "avc-reply DEV RESPONSECODE", [&rig](const Args& a, std::ostream&) -> std::optional<CommandError> {
-        const char* use = "sim avc-reply DEV RESPONSECODE";
-        const auto code = a.size() == 2 ? parseByte(a[1]) : std::nullopt;
-        if (!code) return usage(use);
-        return onFirmware(rig, a[0], [&](sim::FwFirmware& f) { f.replyNext(*code); return true; }, use);
     });
 }
 

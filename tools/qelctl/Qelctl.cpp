@@ -2,9 +2,7 @@
 
 #include "os/NumberText.h"
 
-#include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <istream>
 #include <ostream>
 #include <sstream>
@@ -43,15 +41,7 @@ std::vector<std::string> splitWords(const std::string& line) {
 }
 }  // namespace
 
-std::optional<std::uint32_t> parseU32(const std::string& text) {
-    if (text.empty() || text[0] == '-' || text[0] == '+' || text[0] == ' ') return std::nullopt;
-    errno = 0;
-    char* end = nullptr;
-    const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
-    const unsigned long long v = std::strtoull(text.c_str(), &end, hex ? 16 : 10);
-    if (errno != 0 || end == nullptr || *end != '\0' || v > 0xFFFFFFFFull) return std::nullopt;
-    return static_cast<std::uint32_t>(v);
-}
+std::optional<std::uint32_t> parseU32(const std::string& text) { return sim::rigNumber(text); }
 
 std::optional<double> parseDouble(const std::string& text) {
     return os::parseNumber(text);
@@ -66,19 +56,18 @@ Qelctl::Qelctl(std::unique_ptr<sim::CPlatformHost> host) : host_(std::move(host)
         rig_ = placeholderRig_.get();
     }
     context_ = std::make_unique<QelContext>(host_->platform());
+    // The session's control handle listens for the driver events that rig commands cause.
+    rigCommands_.openListener = [this]() -> std::optional<std::string> {
+        if (auto e = ensureDriver()) return statusText(e->status);
+        return std::nullopt;
+    };
     addDriverCommands(*this);
-    addDriverSimCommands(*this);
     addMixerCommands(*this);
-    addMixerSimCommands(*this);
     cplDrv_ = std::make_unique<cpl::CDrv>(host_->platform());
     addControlPanelCommands(*this);
-    addControlPanelSimCommands(*this);
     addEventCommands(*this);
-    addEventSimCommands(*this);
     addUsbCommands(*this);
-    addUsbSimCommands(*this);
     addConfigCommands(*this);
-    addConfigSimCommands(*this);
     addSceneCommands(*this);
 }
 
@@ -92,10 +81,6 @@ Qelctl::~Qelctl() {
 
 void Qelctl::add(const std::string& name, const std::string& usageText, Handler handler) {
     commands_[name] = Command{usageText, std::move(handler)};
-}
-
-void Qelctl::addSim(const std::string& name, const std::string& usageText, Handler handler) {
-    simCommands_[name] = Command{usageText, std::move(handler)};
 }
 
 std::optional<CommandError> Qelctl::ensureDriver() {
@@ -131,13 +116,10 @@ std::optional<CommandError> Qelctl::simCommand(const Args& a, std::ostream& out)
         if (message.compare(0, prefix.size(), prefix) == 0) message.erase(0, prefix.size());
         return usage(message.empty() ? "failed in the rig process" : message);
     }
-    const auto it = a.empty() ? simCommands_.end() : simCommands_.find(a[0]);
-    if (it == simCommands_.end()) {
-        std::string all;
-        for (const auto& [name, c] : simCommands_) all += (all.empty() ? "" : ", ") + c.usage;
-        return usage(all);
-    }
-    return it->second.handler(Args(a.begin() + 1, a.end()), out);
+    sim::RigCommandResult r = rigCommands_.run(*rig_, a);
+    out << r.output;
+    if (!r.ok) return usage(r.error);
+    return std::nullopt;
 }
 
 bool Qelctl::runLine(const Args& words, std::ostream& out, std::ostream& err) {
@@ -166,13 +148,6 @@ bool Qelctl::runLine(const Args& words, std::ostream& out, std::ostream& err) {
     return false;
 }
 
-int Qelctl::runRigCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    trace_ = false;
-    Args words{"sim"};
-    words.insert(words.end(), args.begin(), args.end());
-    return runLine(words, out, err) ? 0 : 1;
-}
-
 std::string Qelctl::platformLine() const {
     return host_->simulated() ? "platform: simulated rig" : "platform: driver";
 }
@@ -186,7 +161,7 @@ void Qelctl::printUsage(std::ostream& err) const {
            "  --driver       the interfaces' drivers" << (sim::CPlatformHost::kHaveDriver ? "" : " (none on this system)")
         << "\n  (QEL_PLATFORM=rig|driver when no option is given)\ncommands:\n";
     for (const auto& [name, c] : commands_) err << "  " << c.usage << "\n";
-    for (const auto& [name, c] : simCommands_) err << "  sim " << c.usage << "   (scripts only)\n";
+    for (const std::string& u : rigCommands_.usages()) err << "  sim " << u << "   (scripts only)\n";
 }
 
 int Qelctl::run(const std::vector<std::string>& argsIn, std::istream& in, std::ostream& out, std::ostream& err) {

@@ -2,7 +2,9 @@
 // qelctl: a command-line tool over the device layer, running against the
 // simulated rig. One Qelctl object is one session: the rig, the platform seam
 // and the process context live as long as it does, so the commands of a script
-// (`qelctl -`) act on the same rig one after another.
+// (`qelctl -`) act on the same rig one after another. A script's `sim` lines
+// are rig commands (sim/RigCommands.h), run on this session's rig or, with
+// the rig process, sent there.
 #include <cstdint>
 #include <functional>
 #include <iosfwd>
@@ -17,6 +19,7 @@
 #include "device/Status.h"
 #include "os/Os.h"
 #include "sim/Rig.h"
+#include "sim/RigCommands.h"
 #include "sim/host/PlatformHost.h"
 
 namespace qel {
@@ -40,11 +43,8 @@ public:
 
     // Runs the command line (without the program name); returns the exit code.
     int run(const std::vector<std::string>& args, std::istream& in, std::ostream& out, std::ostream& err);
-    // Runs one `sim` line (the words after "sim") on this session's own rig:
-    // how the rig process serves the `sim` lines of its clients.
-    int runRigCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
-    // The rig the `sim` lines act on; with the rig process an unused local one.
+    // The rig the `sim` lines act on (sim/RigCommands.h); with the rig process an unused local one.
     sim::Rig& rig() { return *rig_; }
     QelContext& context() { return *context_; }
     os::IOs& platform() { return host_->platform(); }
@@ -56,8 +56,6 @@ public:
 
     // Command registration; each group of commands lives in its own file.
     void add(const std::string& name, const std::string& usage, Handler handler);
-    // `sim NAME ...` in scripts: acts on the rig.
-    void addSim(const std::string& name, const std::string& usage, Handler handler);
 
     // The driver's control handle, opened on first use and kept for the session.
     std::optional<CommandError> ensureDriver();
@@ -93,24 +91,18 @@ private:
     std::unique_ptr<QelContext> context_;
     std::unique_ptr<cpl::CDrv> cplDrv_;
     std::map<std::string, Command> commands_;
-    std::map<std::string, Command> simCommands_;
+    sim::RigCommands rigCommands_;  // `sim NAME ...` in scripts
     bool trace_ = false;
     std::vector<std::shared_ptr<void>> kept_;
 };
 
 // The command groups.
 void addDriverCommands(Qelctl& tool);
-void addDriverSimCommands(Qelctl& tool);
 void addMixerCommands(Qelctl& tool);
-void addMixerSimCommands(Qelctl& tool);
 void addControlPanelCommands(Qelctl& tool);
-void addControlPanelSimCommands(Qelctl& tool);
 void addEventCommands(Qelctl& tool);
-void addEventSimCommands(Qelctl& tool);
 void addUsbCommands(Qelctl& tool);
-void addUsbSimCommands(Qelctl& tool);
 void addConfigCommands(Qelctl& tool);
-void addConfigSimCommands(Qelctl& tool);
 void addSceneCommands(Qelctl& tool);
 
 std::optional<CommandError> failed(Status status);

@@ -1,5 +1,5 @@
 // qelctl: the USB device's own commands (re-open, levels, device message,
-// descriptors) and the rig's USB injections. The mixer commands reach USB
+// descriptors). The mixer commands reach USB
 // devices through the same session (tools/qelctl/MixerCommands.cpp).
 #include <cstdio>
 #include <ostream>
@@ -19,16 +19,6 @@ std::optional<CommandError> openUsb(Qelctl& tool, const std::string& name, Devic
     if (!tool.openDevice) return usage(use);
     if (auto e = tool.openDevice(name, d)) return e;
     if (d->usb() == nullptr) return usage(std::string(use) + ": not a USB device");
-    return std::nullopt;
-}
-
-std::optional<CommandError> onUsbModel(sim::Rig& rig, const std::string& name,
-                                       const std::function<bool(sim::UsbDeviceModel&)>& fn, const std::string& use) {
-    const auto id = rig.findUsbDevice(name);
-    if (!id) return usage("unknown USB device: " + name);
-    bool ok = false;
-    rig.withUsbDevice(*id, [&](sim::UsbDeviceModel& m) { ok = fn(m); });
-    if (!ok) return usage(use);
     return std::nullopt;
 }
 
@@ -105,49 +95,6 @@ void addUsbCommands(Qelctl& tool) {
                  }
                  return std::nullopt;
              });
-}
-
-void addUsbSimCommands(Qelctl& tool) {
-    sim::Rig& rig = tool.rig();
-    tool.addSim("reenumerate", "reenumerate DEV MS", [&rig](const Args& a, std::ostream&) -> std::optional<CommandError> {
-        const auto ms = a.size() == 2 ? parseU32(a[1]) : std::nullopt;
-        if (!ms || *ms > 60000) return usage("sim reenumerate DEV MS (at most 60000)");
-        const auto id = rig.findUsbDevice(a[0]);
-        if (!id) return usage("unknown USB device: " + a[0]);
-        if (!rig.reenumerate(*id, *ms, /*wait=*/true)) return usage("sim reenumerate: device not present");
-        return std::nullopt;
-    });
-    tool.addSim("usb-message", "usb-message DEV BYTE", [&rig](const Args& a, std::ostream&) -> std::optional<CommandError> {
-        const char* use = "sim usb-message DEV BYTE";
-        const auto b = a.size() == 2 ? parseU32(a[1]) : std::nullopt;
-        if (!b || *b > 0xFF) return usage(use);
-        return onUsbModel(rig, a[0], [&](sim::UsbDeviceModel& m) {
-            m.messages.push_back(static_cast<std::uint8_t>(*b));
-            return true;
-        }, use);
-    });
-    tool.addSim("usb-input", "usb-input DEV 1|2 LOCKED RATECODE", [&rig](const Args& a, std::ostream&) -> std::optional<CommandError> {
-        const char* use = "sim usb-input DEV 1|2 LOCKED RATECODE";
-        const auto input = a.size() == 4 ? parseU32(a[1]) : std::nullopt;
-        const auto locked = a.size() == 4 ? parseU32(a[2]) : std::nullopt;
-        const auto code = a.size() == 4 ? parseU32(a[3]) : std::nullopt;
-        if (!input || (*input != 1 && *input != 2) || !locked || !code || *code > 0xFF) return usage(use);
-        return onUsbModel(rig, a[0], [&](sim::UsbDeviceModel& m) {
-            m.inputs[*input] = sim::UsbInputState{*locked != 0, static_cast<std::uint8_t>(*code)};
-            return true;
-        }, use);
-    });
-    tool.addSim("usb-descriptor", "usb-descriptor DEV LENGTH", [&rig](const Args& a, std::ostream&) -> std::optional<CommandError> {
-        const char* use = "sim usb-descriptor DEV LENGTH (the next descriptor answer, at most 255 bytes)";
-        const auto n = a.size() == 2 ? parseU32(a[1]) : std::nullopt;
-        if (!n || *n > 255) return usage(use);
-        return onUsbModel(rig, a[0], [&](sim::UsbDeviceModel& m) {
-            std::vector<std::uint8_t> b = m.deviceDescriptor;
-            b.resize(*n, 0);
-            m.nextDescriptor = std::move(b);
-            return true;
-        }, use);
-    });
 }
 
 }  // namespace qel::tools

@@ -1,6 +1,6 @@
 #pragma once
 // A rig served by SimdServer on a socket in a temporary directory, with the
-// rig commands of qelctl, as qel-simd runs it.
+// rig commands, as qel-simd runs it.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -13,7 +13,7 @@
 #include "os/remote/RemoteOs.h"
 #include "sim/Rig.h"
 #include "sim/simd/SimdServer.h"
-#include "tools/qelctl/Qelctl.h"
+#include "sim/RigCommands.h"
 
 namespace qel::sim::test {
 
@@ -32,16 +32,9 @@ protected:
     void SetUp() override { ASSERT_FALSE(dir.empty()); start(); }
 
     void start() {
-        tool = std::make_unique<tools::Qelctl>(Rig::makeDefault());
-        rig = &tool->rig();
-        server = std::make_unique<SimdServer>(*rig, [this](const std::vector<std::string>& args, std::string& out,
-                                                           std::string& err) {
-            std::ostringstream o, e;
-            const int code = tool->runRigCommand(args, o, e);
-            out = o.str();
-            err = e.str();
-            return code;
-        });
+        owned = Rig::makeDefault();
+        rig = owned.get();
+        server = std::make_unique<SimdServer>(*rig, serveRigCommands(*rig, commands));
         std::string error;
         ASSERT_TRUE(server->start(path, error)) << error;
     }
@@ -49,12 +42,13 @@ protected:
         if (server) server->stop();
         server.reset();
         rig = nullptr;
-        tool.reset();
+        owned.reset();
     }
     std::unique_ptr<os::RemoteOs> client() { return std::make_unique<os::RemoteOs>(path); }
 
     std::string dir, path;
-    std::unique_ptr<tools::Qelctl> tool;
+    RigCommands commands;
+    std::unique_ptr<Rig> owned;
     Rig* rig = nullptr;
     std::unique_ptr<SimdServer> server;
 };

@@ -1,0 +1,46 @@
+#pragma once
+// Rig commands: the physical events and faults that a script (qelctl's `sim`
+// lines) or a client of the rig process injects into a rig, by words.
+//
+//   RigCommands commands;
+//   const RigCommandResult r = commands.run(rig, {"knob", "1", "3", "0", "-20"});
+//   if (!r.ok) print(r.error);   // a usage line or what the rig refused
+//
+// Every command checks its words whole (counts, ranges, device names) before
+// it touches the rig; bad words give an error, never a partial action.
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "sim/Rig.h"
+
+namespace qel::sim {
+
+struct RigCommandResult {
+    bool ok = true;
+    std::string output;  // lines the command prints ("sim plug 1")
+    std::string error;   // on failure: the usage line or the reason
+};
+
+// A number word of a rig command: decimal or 0x-hex, the whole word, at most
+// 32 bits (no sign, no blanks).
+std::optional<std::uint32_t> rigNumber(const std::string& word);
+
+class RigCommands {
+public:
+    using Words = std::vector<std::string>;
+
+    // Called before a command whose driver event a listener should receive
+    // (plug, unplug, event): qelctl opens its control handle there. An error
+    // text fails `event`; plug and unplug go on without a listener.
+    std::function<std::optional<std::string>()> openListener;
+
+    // Runs one command (its name first) on `rig`.
+    RigCommandResult run(Rig& rig, const Words& words) const;
+    // One usage line per command, in name order.
+    std::vector<std::string> usages() const;
+};
+
+}  // namespace qel::sim
