@@ -365,6 +365,8 @@ RigCommandResult RigCommands::run(Rig& rig, const Words& words) const {
     return it->second.action(Context{rig, *this}, Words(words.begin() + 1, words.end()));
 }
 
+bool RigCommands::has(const std::string& name) { return table().count(name) != 0; }
+
 std::vector<std::string> RigCommands::usages() const {
     std::vector<std::string> out;
     for (const auto& [name, c] : table()) out.emplace_back(c.usage);

@@ -39,6 +39,8 @@ public:
 
     // Runs one command (its name first) on `rig`.
     RigCommandResult run(Rig& rig, const Words& words) const;
+    // Whether `name` is a rig command.
+    static bool has(const std::string& name);
     // One usage line per command, in name order.
     std::vector<std::string> usages() const;
 };

@@ -12,6 +12,7 @@
 #include <set>
 
 #include "os/NumberText.h"
+#include "sim/RigCommands.h"
 #include "sim/Requests.h"
 
 namespace qel::sim {
@@ -587,6 +588,10 @@ private:
             e.kind = K::UsbDescriptor;
             device = w[3];
             e.count = w.u32(4, "the length", 255);
+        } else if (RigCommands::has(std::string(what))) {
+            // Checked against the described rig once the whole file is read.
+            e.kind = K::Command;
+            for (std::size_t i = 2; i < w.size(); ++i) e.words.emplace_back(w[i]);
         } else {
             w.fail("unknown event '" + std::string(what) + "'");
         }
@@ -670,6 +675,23 @@ private:
         }
         std::stable_sort(d_.timeline.begin(), d_.timeline.end(),
                          [](const RigEvent& a, const RigEvent& b) { return a.at < b.at; });
+        checkCommands();
+    }
+
+    // The rig commands of the timeline, run in time order on a rig built from
+    // the description: their words and devices are checked as when they fire.
+    void checkCommands() const {
+        const bool any = std::any_of(d_.timeline.begin(), d_.timeline.end(),
+                                     [](const RigEvent& e) { return e.kind == RigEvent::Kind::Command; });
+        if (!any) return;
+        Rig scratch;
+        buildRig(d_, scratch);
+        const RigCommands commands;
+        for (const RigEvent& e : d_.timeline) {
+            if (e.kind != RigEvent::Kind::Command) continue;
+            const RigCommandResult r = commands.run(scratch, e.words);
+            if (!r.ok) failAt(e.line, r.error);
+        }
     }
 
     // By id, then by any of the device's names.
@@ -857,6 +879,7 @@ bool applyRigEvent(Rig& rig, const RigEvent& e) {
             b.resize(std::min<std::size_t>(e.count, 255), 0);
             m.nextDescriptor = std::move(b);
         });
+    case K::Command: return RigCommands().run(rig, e.words).ok;
     }
     return false;
 }

@@ -20,6 +20,7 @@
 //   at 2s plug 1
 //   at 3s knob 1 2 0 -12
 //   at 5s bus-reset
+//   at 6s usb-input 0x10 1 1 3     # any other rig command (sim/RigCommands.h)
 //
 // resources/rigs/default.rig documents every key. Typical use:
 //
@@ -87,6 +88,7 @@ struct RigEvent {
         Answer,              // value = request code, bytes = the next answer
         Version,             // bytes = the version answer
         UsbDescriptor,       // device, count = length of the next descriptor answer
+        Command,             // words = a rig command (sim/RigCommands.h) that has no timeline word of its own
     };
     std::chrono::milliseconds at{0};
     std::size_t line = 0;  // where the file wrote it
@@ -102,6 +104,7 @@ struct RigEvent {
     double number = 0;
     FwMemory::Signal signal = FwMemory::Signal::Silence;
     std::vector<std::uint8_t> bytes;
+    std::vector<std::string> words;
 };
 
 // The events of a rig file in the order they fire (by time; file order

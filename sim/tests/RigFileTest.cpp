@@ -375,6 +375,11 @@ TEST(RigFile, ErrorsNameTheirLine) {
         {"[firewire 1]\n[timeline]\nat 1s usb-descriptor 1 9\n", "line 3: '1' is not a USB device"},
         {"[firewire 1]\n[timeline]\nat 1s notify-response 1\n", "line 3: expected: at TIME notify-response"},
         {"[timeline]\nat 1s version 1 2 3 4 5 6 7 8 9 10 11 12 13\n", "line 2: expected: at TIME version"},
+        // Rig commands without a timeline word of their own are checked as they would fire.
+        {"[usb 16]\n[timeline]\nat 0s add-model usb 16 U2\n", "line 3: device exists: 16"},
+        {"[firewire 1]\n[timeline]\nat 1s usb-input 1 1 1 3\n", "line 3: unknown USB device: 1"},
+        {"[usb 16]\n[timeline]\nat 2s usb-input 16 3 1 3\n", "line 3: sim usb-input DEV 1|2 LOCKED RATECODE"},
+        {"[firewire 1]\n[timeline]\nat 1s plug-state 1 audio-in 1\nat 1s device-message 1 256\n", "line 4: sim device-message"},
     };
     for (const auto& [text, expected] : cases) {
         const std::string error = errorOf(text);
@@ -489,6 +494,30 @@ TEST(RigFile, EventsChangeTheRigTheyName) {
     ASSERT_EQ(ctx.drv().openDriver(sim::fireWireGuid()), QEL_OK);
     EXPECT_EQ(ctx.drv().refreshDeviceProperties(), 31u);
     EXPECT_EQ(ctx.drv().setSampleRate(44100), QEL_E_WDM_DEVICE_IN_USE);
+}
+
+TEST(RigFile, ATimelineRunsEveryRigCommandAScriptCan) {
+    sim::Timeline timeline;
+    auto rig = load("[firewire 1]\nblocks 1 2\n[usb 16]\n[timeline]\n"
+                    "at 1s add-model fw 7 K610 Spare\n"
+                    "at 1s device-message 1 0x41\n"
+                    "at 1s usb-input 16 2 1 5\n"
+                    "at 1s usb-message 16 9\n"
+                    "at 1s plug-state Spare synch-in 2 4\n",
+                    &timeline);
+    ASSERT_NE(rig, nullptr);
+    ASSERT_EQ(timeline.size(), 5u);
+    EXPECT_FALSE(rig->findDevice("Spare"));  // loading only checks them
+    for (const auto& e : timeline) EXPECT_TRUE(sim::applyRigEvent(*rig, e)) << e.line;
+    EXPECT_EQ(rig->findDevice("Spare"), 7u);
+    rig->withUsbDevice(16, [](sim::UsbDeviceModel& m) {
+        EXPECT_TRUE(m.inputs[2].locked);
+        EXPECT_EQ(m.inputs[2].rateCode, 5);
+        ASSERT_EQ(m.messages.size(), 1u);
+        EXPECT_EQ(m.messages.front(), 9);
+    });
+    // Fired twice, the model is there already.
+    EXPECT_FALSE(sim::applyRigEvent(*rig, timeline.front()));
 }
 
 TEST(RigFile, FaultEventsReachTheDriverAndTheFirmware) {
