@@ -18,8 +18,6 @@ bool CQel1394Driver::acceptVersion(const QEL_DRIVER_VERSION& v) const {
     return v.major() == 2 && os::getLe16(v.bytes, 0) >= 0x0E00;
 }
 
-std::uint32_t CQel1394Driver::versionCode() const { return QEL_REQ_GET_DRIVER_VERSION; }
-
 Status CQel1394Driver::openDriver(const os::Guid& interfaceGuid) {
     std::lock_guard lock(lock_);
     const Status status = control_ != nullptr ? QEL_OK : openHandle(interfaceGuid);
@@ -44,7 +42,7 @@ Status CQel1394Driver::openHandle(const os::Guid& interfaceGuid) {
 
     QEL_DRIVER_VERSION answer;
     std::uint32_t got = 0;
-    Status status = os_.ioctl(control_, versionCode(), nullptr, 0, answer.data(), answer.size(), &got);
+    Status status = os_.ioctl(control_, requestCode(QEL_REQ_GET_DRIVER_VERSION), nullptr, 0, answer.data(), answer.size(), &got);
     if (status == QEL_OK && got != answer.size()) status = QEL_E_BAD_LENGTH;
     if (status == QEL_OK) {
         version_ = answer;

@@ -1,12 +1,11 @@
 #pragma once
-// The USB driver's control handle (CQelUsbDriver) and the process-wide USB
-// driver object (CUsbDriver) with the lists the driver returns. The control
-// handle works as on FireWire (same path form, same lock) with its own version
-// rule; requests carry device type 0x8089.
+// The process-wide USB driver object (CUsbDriver) on the USB control handle
+// (CQelUsbDriver), its property record and the USB-only requests.
 #include <cstdint>
 #include <vector>
 
-#include "device/Qel1394Driver.h"
+#include "device/DriverObject.h"
+#include "device/QelUsbDriver.h"
 #include "device/Records.h"
 #include "device/Requests.h"
 
@@ -40,53 +39,14 @@ struct QEL_USB_DEVICE_PROPERTIES : QelRecord<512> {
 // Same size and layout as the FireWire record.
 using QEL_USB_DEVICE_SYNCH_MODE_INFO = QEL_DEVICE_SYNCH_MODE_INFO;
 
-class CQelUsbDriver : public CQel1394Driver {
+// Device properties report the status of the last identifier's request and
+// QEL_E_NO_DEVICES for an empty device list; setSampleRate sends the rate as
+// is and leaves the kept sample-rate record alone.
+class CUsbDriver : public CDriverObject<CQelUsbDriver, QEL_USB_DEVICE_PROPERTIES> {
 public:
-    explicit CQelUsbDriver(os::IOs& os) : CQel1394Driver(os) {}
-
-protected:
-    // Byte 0 = 2; byte 1 is not looked at.
-    bool acceptVersion(const QEL_DRIVER_VERSION& v) const override { return v.major() == 2; }
-    std::uint32_t versionCode() const override { return qelUsbCode(QEL_REQ_GET_DRIVER_VERSION); }
-};
-
-class CUsbDriver : public CQelUsbDriver {
-public:
-    explicit CUsbDriver(os::IOs& os) : CQelUsbDriver(os) {}
-
-    // QEL_E_NO_DEVICES for an empty device list; otherwise the status of the
-    // last identifier's request. Successful records are kept in list order.
-    Status refreshDeviceProperties();
-    // The first item's failure (the loop goes on) or 0.
-    Status refreshSyncModes();
-    QEL_USB_DEVICE_SYNCH_MODE_INFO* findSyncMode(std::uint32_t deviceId);
-    Status writeSyncModes();
-    // Sent as is; the kept sample-rate record is not touched.
-    Status setSampleRate(std::uint32_t hz);
-    Status writeSyncSettings();
-    Status writeSyncParameter();
-    Status readSampleRateInfo();
-    Status endSyncChange();
-
-    const std::vector<QEL_USB_DEVICE_PROPERTIES>& deviceProperties() const { return deviceProperties_; }
-    const std::vector<QEL_USB_DEVICE_SYNCH_MODE_INFO>& syncModes() const { return syncModes_; }
-    std::vector<QEL_USB_DEVICE_SYNCH_MODE_INFO>& syncModes() { return syncModes_; }
-    QEL_SYNC_SETTINGS& syncSettings() { return syncSettings_; }
-    std::uint32_t syncParameter() const { return syncParameter_; }
-    void setSyncParameter(std::uint32_t v) { syncParameter_ = v; }
-    const QEL_SAMPLE_RATE_INFO& sampleRateInfo() const { return sampleRate_; }
-
-private:
-    // One record per identifier of the device list; `last` selects the USB
-    // rule (status of the last item) over the first failure.
-    template <class R>
-    Status refreshList(std::uint32_t code, std::vector<R>& list, bool last, bool& empty);
-
-    QEL_SYNC_SETTINGS syncSettings_;
-    std::vector<QEL_USB_DEVICE_PROPERTIES> deviceProperties_;
-    std::vector<QEL_USB_DEVICE_SYNCH_MODE_INFO> syncModes_;
-    std::uint32_t syncParameter_ = 0;
-    QEL_SAMPLE_RATE_INFO sampleRate_;
+    explicit CUsbDriver(os::IOs& os)
+        : CDriverObject(os, {.properties = EachStatus::LastItem, .emptyListIsNoDevices = true,
+                             .setRateKeepsRecord = false}) {}
 };
 
 }  // namespace qel

@@ -35,24 +35,10 @@ Status CDrv::refreshChannels(std::uint32_t which) {
     ids.clear();
 
     QEL_CHANNEL_LISTS lists;
-    Status status = requestRecord(QEL_REQ_GET_CHANNEL_LISTS, nullptr, 0, lists.data(), lists.size());
+    const Status status = requestRecord(QEL_REQ_GET_CHANNEL_LISTS, nullptr, 0, lists.data(), lists.size());
     if (status != QEL_OK) return status;
     if (!lists.listValid(which)) return QEL_E_BAD_LENGTH;
-
-    Status first = QEL_OK;
-    for (const std::uint32_t id : lists.ids(which)) {
-        std::uint8_t in[4];
-        os::putLe32(in, 0, id);
-        QEL_CHANNEL_PROPERTIES record;
-        status = requestRecord(QEL_REQ_GET_CHANNEL_PROPERTIES, in, sizeof in, record.data(), record.size());
-        if (status == QEL_OK) {
-            list.push_back(record);
-            ids.push_back(id);
-        } else if (first == QEL_OK) {
-            first = status;
-        }
-    }
-    return first;
+    return fetchEach(QEL_REQ_GET_CHANNEL_PROPERTIES, lists.ids(which), EachStatus::FirstFailure, list, &ids);
 }
 
 Status CDrv::setChannelProperties(const QEL_CHANNEL_PROPERTIES& record) {
@@ -68,31 +54,11 @@ const std::vector<std::uint32_t>& CDrv::channelIds(std::uint32_t which) const {
 }
 
 Status CDrv::getStreamInfo(std::uint32_t deviceId, QEL_STREAM_INFO& info) {
-    std::uint8_t in[4];
-    os::putLe32(in, 0, deviceId);
-    QEL_STREAM_INFO answer;
-    Status status = requestRecord(QEL_REQ_GET_STREAM_INFO, in, sizeof in, answer.data(), answer.size());
-    if (status == QEL_OK && !answer.valid()) status = QEL_E_BAD_LENGTH;
-    if (status == QEL_OK) info = answer;
-    return status;
+    return fetchRecord(QEL_REQ_GET_STREAM_INFO, deviceId, info);
 }
 
 Status CDrv::getDeviceProperties(std::uint32_t deviceId, QEL_DEVICE_PROPERTIES& record) {
-    std::uint8_t in[4];
-    os::putLe32(in, 0, deviceId);
-    QEL_DEVICE_PROPERTIES answer;
-    const Status status = requestRecord(QEL_REQ_GET_DEVICE_PROPERTIES, in, sizeof in, answer.data(), answer.size());
-    if (status == QEL_OK) record = answer;
-    return status;
-}
-
-template <class R>
-Status CDrv::getBuffer(std::uint32_t code, R& record) {
-    R answer;
-    Status status = requestRecord(code, nullptr, 0, answer.data(), answer.size());
-    if (status == QEL_OK && !answer.valid()) status = QEL_E_BAD_LENGTH;
-    if (status == QEL_OK) record = answer;
-    return status;
+    return fetchRecord(QEL_REQ_GET_DEVICE_PROPERTIES, deviceId, record);
 }
 
 template <class R>
@@ -101,19 +67,14 @@ Status CDrv::setBuffer(std::uint32_t code, const R& record) {
     return request(code, record.data(), record.size(), nullptr, 0);
 }
 
-Status CDrv::getStreamBuffer(QEL_STREAM_BUFFER& r) { return getBuffer(QEL_REQ_GET_STREAM_BUFFER, r); }
+Status CDrv::getStreamBuffer(QEL_STREAM_BUFFER& r) { return fetchRecord(QEL_REQ_GET_STREAM_BUFFER, nullptr, 0, r); }
 Status CDrv::setStreamBuffer(const QEL_STREAM_BUFFER& r) { return setBuffer(QEL_REQ_SET_STREAM_BUFFER, r); }
-Status CDrv::getAsioBuffer(QEL_AUDIO_BUFFER& r) { return getBuffer(QEL_REQ_GET_ASIO_BUFFER, r); }
+Status CDrv::getAsioBuffer(QEL_AUDIO_BUFFER& r) { return fetchRecord(QEL_REQ_GET_ASIO_BUFFER, nullptr, 0, r); }
 Status CDrv::setAsioBuffer(const QEL_AUDIO_BUFFER& r) { return setBuffer(QEL_REQ_SET_ASIO_BUFFER, r); }
-Status CDrv::getWdmBuffer(QEL_AUDIO_BUFFER& r) { return getBuffer(QEL_REQ_GET_WDM_BUFFER, r); }
+Status CDrv::getWdmBuffer(QEL_AUDIO_BUFFER& r) { return fetchRecord(QEL_REQ_GET_WDM_BUFFER, nullptr, 0, r); }
 Status CDrv::setWdmBuffer(const QEL_AUDIO_BUFFER& r) { return setBuffer(QEL_REQ_SET_WDM_BUFFER, r); }
 
-Status CDrv::getStatistics(QEL_STATISTICS& record) {
-    QEL_STATISTICS answer;
-    const Status status = requestRecord(QEL_REQ_GET_STATISTICS, nullptr, 0, answer.data(), answer.size());
-    if (status == QEL_OK) record = answer;
-    return status;
-}
+Status CDrv::getStatistics(QEL_STATISTICS& record) { return fetchRecord(QEL_REQ_GET_STATISTICS, nullptr, 0, record); }
 
 Status CDrv::getAsioNameOption() {
     std::uint8_t out[4] = {};

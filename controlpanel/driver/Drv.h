@@ -88,8 +88,6 @@ public:
 
 private:
     template <class R>
-    Status getBuffer(std::uint32_t code, R& record);
-    template <class R>
     Status setBuffer(std::uint32_t code, const R& record);
 
     std::vector<QEL_CHANNEL_PROPERTIES> channels_[2];
