@@ -1,6 +1,8 @@
 #pragma once
-// A window that receives posted messages. The device layer only posts; the
-// user-interface layer implements it (and tests record the messages).
+// A window that receives posted messages: the mixer's event handlers and the
+// control panel's notificator post through it. The device layer only posts;
+// the user-interface layer implements it (ui/WindowPort for both programs)
+// and tests record the messages.
 #include <cstdint>
 
 namespace qel {

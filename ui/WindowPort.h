@@ -1,5 +1,6 @@
 #pragma once
-// The device layer's window (qel::IWindow) for a Qt object: every
+// The device layer's window (qel::IWindow) for a Qt object, in the mixer and
+// the control panel alike: every
 // postMessage becomes a posted CWindowMessage. Safe from any thread; after
 // Detach (call it before the target goes away) messages are dropped.
 #include "device/Window.h"

@@ -14,7 +14,7 @@
 #include <optional>
 #include <string>
 
-#include "controlpanel/app/MessageTargetPort.h"
+#include "ui/WindowPort.h"
 #include "controlpanel/driver/Drv.h"
 #include "controlpanel/driver/Qel1394Notificator.h"
 
@@ -102,7 +102,7 @@ private:
     std::unique_ptr<CDlgPgASIOSettings> m_pgSettings;
     std::unique_ptr<CDlgPgSynchronisation> m_pgSynchronisation;
     bool m_firstUpdate = true;
-    CMessageTargetPort m_port;
+    CWindowPort m_port;
     qel::cpl::CQel1394Notificator m_notificator;
     std::unique_ptr<CDeviceNotification> m_deviceNotification;
     std::function<void(int, const QString&)> m_statusSink;

@@ -51,8 +51,8 @@ CQel1394Notificator::~CQel1394Notificator() {
     }
 }
 
-void CQel1394Notificator::setTarget(IMessageTarget* target, std::uint32_t message, std::uintptr_t wParam,
-                                    std::intptr_t lParam) {
+void CQel1394Notificator::setTarget(IWindow* target, std::uint32_t message, std::uintptr_t wParam,
+                                    std::uintptr_t lParam) {
     std::lock_guard lock(shared_->targetLock);
     shared_->target = target;
     shared_->message = message;
@@ -121,7 +121,7 @@ void CQel1394Notificator::run(Shared& shared, WorkerState& state) {
         if (r == os::kWaitObject0) break;
         if (r == os::kWaitObject0 + 1) {
             std::lock_guard lock(shared.targetLock);
-            if (shared.target != nullptr) shared.target->post(shared.message, shared.wParam, shared.lParam);
+            if (shared.target != nullptr) shared.target->postMessage(shared.message, shared.wParam, shared.lParam);
             continue;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(20));

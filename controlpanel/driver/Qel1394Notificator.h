@@ -1,7 +1,7 @@
 #pragma once
 // Turns the driver's event into a message for the control panel: a worker
 // thread waits on an event registered with the driver on the notificator's
-// own control handle and posts the stored message to the target. The worker
+// own control handle and posts the stored message to the target window. The worker
 // only waits and posts; the events themselves are fetched by the receiver on
 // its own thread (cpl::CDrv::drainEvents).
 #include <chrono>
@@ -12,8 +12,8 @@
 #include <thread>
 #include <vector>
 
-#include "controlpanel/driver/MessageTarget.h"
 #include "device/Qel1394Driver.h"
+#include "device/Window.h"
 
 namespace qel::cpl {
 
@@ -29,7 +29,7 @@ public:
 
     // The receiver of the message; a null target silences the worker. Once
     // this returns no post to the previous target is in progress.
-    void setTarget(IMessageTarget* target, std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam);
+    void setTarget(IWindow* target, std::uint32_t message, std::uintptr_t wParam, std::uintptr_t lParam);
 
     // Opens the own control handle, registers the driver event and starts the
     // worker. While a worker runs it does nothing and returns 0.
@@ -51,10 +51,10 @@ private:
         os::Handle driverEvent = nullptr;
         // The target has its own lock, so a slow post never holds up the handle.
         std::mutex targetLock;
-        IMessageTarget* target = nullptr;
+        IWindow* target = nullptr;
         std::uint32_t message = 0;
         std::uintptr_t wParam = 0;
-        std::intptr_t lParam = 0;
+        std::uintptr_t lParam = 0;
     };
     struct WorkerState {
         std::mutex mutex;

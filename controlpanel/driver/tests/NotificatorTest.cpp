@@ -25,11 +25,11 @@ struct Posted {
 };
 
 // Records posts; can be made to block inside post until released.
-class RecordingTarget : public IMessageTarget {
+class RecordingTarget : public IWindow {
 public:
-    void post(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) override {
+    void postMessage(std::uint32_t message, std::uintptr_t wParam, std::uintptr_t lParam) override {
         std::unique_lock lock(mutex_);
-        posts_.push_back({message, wParam, lParam});
+        posts_.push_back({message, wParam, static_cast<std::intptr_t>(lParam)});
         changed_.notify_all();
         changed_.wait(lock, [&] { return !blocking_; });
         ++returned_;
