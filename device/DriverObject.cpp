@@ -28,6 +28,14 @@ Status CDriverObject<Handle, Properties>::send(std::uint32_t code, const void* i
 }
 
 template <class Handle, class Properties>
+Status CDriverObject<Handle, Properties>::sendValue(std::uint32_t code, std::uint32_t value) {
+    std::uint8_t in[8];
+    os::putLe32(in, 0, 0);
+    os::putLe32(in, 4, value);
+    return send(code, in, sizeof in);
+}
+
+template <class Handle, class Properties>
 Status CDriverObject<Handle, Properties>::refreshDeviceProperties() {
     bool empty = false;
     const Status status = refreshList(QEL_REQ_GET_DEVICE_PROPERTIES, rules_.properties, deviceProperties_, empty);
@@ -66,10 +74,7 @@ Status CDriverObject<Handle, Properties>::writeSyncModes() {
 template <class Handle, class Properties>
 Status CDriverObject<Handle, Properties>::setSampleRate(std::uint32_t hz) {
     if (rules_.setRateKeepsRecord) sampleRate_.setCurrentRate(hz);
-    std::uint8_t in[8];
-    os::putLe32(in, 0, 0);
-    os::putLe32(in, 4, hz);
-    return send(QEL_REQ_SET_SAMPLE_RATE, in, sizeof in);
+    return sendValue(QEL_REQ_SET_SAMPLE_RATE, hz);
 }
 
 template <class Handle, class Properties>
@@ -93,10 +98,7 @@ Status CDriverObject<Handle, Properties>::readSyncParameter() {
 
 template <class Handle, class Properties>
 Status CDriverObject<Handle, Properties>::writeSyncParameter() {
-    std::uint8_t in[8];
-    os::putLe32(in, 0, 0);
-    os::putLe32(in, 4, syncParameter_);
-    return send(QEL_REQ_SET_SYNC_PARAMETER, in, sizeof in);
+    return sendValue(QEL_REQ_SET_SYNC_PARAMETER, syncParameter_);
 }
 
 template <class Handle, class Properties>

@@ -61,6 +61,8 @@ private:
     Status refreshList(std::uint32_t code, EachStatus rule, std::vector<R>& list, bool& empty);
     // A request without an answer.
     Status send(std::uint32_t code, const void* in, std::uint32_t inLen);
+    // A request whose input is word 0 = 0 and word 1 = `value`.
+    Status sendValue(std::uint32_t code, std::uint32_t value);
 
     const DriverObjectRules rules_;
     QEL_SYNC_SETTINGS syncSettings_;
