@@ -55,9 +55,9 @@ QRect CMeterLayer::PlaceOf(const CLevelMeter* meter) const
 QRegion CMeterLayer::MeterRegion() const
 {
     QRegion region;
-    for (const QPointer<CLevelMeter>& m : m_meters)
-        if (m && m->isVisibleTo(parentWidget()))
-            region += PlaceOf(m);
+    for (const Shown& s : m_shown)
+        if (s.meter)
+            region += s.place;
     return region;
 }
 

@@ -22,7 +22,8 @@ public:
     // meters taken before and not listed paint themselves again.
     void Adopt(const QList<CLevelMeter*>& meters);
     const QList<QPointer<CLevelMeter>>& Meters() const { return m_meters; }
-    // Where the layer paints: the rectangles of the meters shown on the surface.
+    // Where the layer paints: the rectangles of the meters shown on the surface
+    // (as of the last change of their places or visibility).
     QRegion MeterRegion() const;
     // Part `rect` of `meter` (in its own coordinates) needs painting.
     void Dirty(const CLevelMeter* meter, const QRect& rect);
