@@ -20,45 +20,111 @@ namespace {
 using Words = RigCommands::Words;
 using Result = RigCommandResult;
 
-Result failure(std::string error) { return Result{false, {}, std::move(error)}; }
-Result done(std::string output = {}) { return Result{true, std::move(output), {}}; }
+constexpr std::uint32_t kMaxDelayMs = 60000;
+constexpr std::size_t kMaxNotifyFrame = 512;
+constexpr std::size_t kMaxAnswer = 4096;
+constexpr std::size_t kMaxVersion = 12;
+constexpr std::uint32_t kMaxHsciHeader = 1024 + 8;  // past the last meter of the largest memory
+constexpr std::size_t kMaxUsbMessages = 256;         // the oldest goes when a reader falls behind
 
-std::optional<std::uint32_t> u32(const std::string& text) { return rigNumber(text); }
+Result failure(std::string error) { return Result{false, false, {}, std::move(error)}; }
+Result refusal(std::string error) { return Result{false, true, {}, std::move(error)}; }
+Result done(std::string output = {}) { return Result{true, false, std::move(output), {}}; }
+
+std::optional<std::uint32_t> u32(const std::string& text, std::uint32_t max = UINT32_MAX) {
+    const auto v = rigNumber(text);
+    if (!v || *v > max) return std::nullopt;
+    return v;
+}
 
 std::optional<std::uint8_t> byte(const std::string& text) {
-    const auto v = u32(text);
-    if (!v || *v > 0xFF) return std::nullopt;
+    const auto v = u32(text, 0xFF);
+    if (!v) return std::nullopt;
     return static_cast<std::uint8_t>(*v);
 }
 
-// Two hex digits, no prefix.
+// One or two hex digits, no prefix.
 std::optional<std::uint8_t> hexByte(const std::string& text) {
     if (text.empty() || text.size() > 2 || text.find_first_of("xX") != std::string::npos) return std::nullopt;
     return byte("0x" + text);
 }
 
-Result onFirmware(Rig& rig, const std::string& name, const std::function<bool(FwFirmware&)>& fn, const std::string& use) {
-    const auto id = rig.findDevice(name);
-    if (!id) return failure("unknown device: " + name);
-    bool ok = false;
-    rig.withFwDevice(*id, [&](FwDeviceModel& m) {
-        if (FwFirmware* f = FwFirmware::of(m)) ok = fn(*f);
-    });
-    return ok ? done() : failure(use);
+// Hex byte words from `from` on, at most `max` of them.
+std::optional<std::vector<std::uint8_t>> hexBytes(const Words& a, std::size_t from, std::size_t max) {
+    if (a.size() < from || a.size() - from > max) return std::nullopt;
+    std::vector<std::uint8_t> out;
+    for (std::size_t i = from; i < a.size(); ++i) {
+        const auto b = hexByte(a[i]);
+        if (!b) return std::nullopt;
+        out.push_back(*b);
+    }
+    return out;
 }
 
-Result onUsbModel(Rig& rig, const std::string& name, const std::function<bool(UsbDeviceModel&)>& fn, const std::string& use) {
-    const auto id = rig.findUsbDevice(name);
-    if (!id) return failure("unknown USB device: " + name);
-    bool ok = false;
-    rig.withUsbDevice(*id, [&](UsbDeviceModel& m) { ok = fn(m); });
-    return ok ? done() : failure(use);
+// A decimal from `min` to `max`.
+std::optional<double> decimal(const std::string& text, double min, double max) {
+    const auto v = os::parseNumber(text);
+    if (!v || !(*v >= min && *v <= max)) return std::nullopt;
+    return v;
 }
+
+std::optional<bool> flag(const std::string& w) {
+    if (w == "yes" || w == "on" || w == "true" || w == "1" || w == "locked") return true;
+    if (w == "no" || w == "off" || w == "false" || w == "0" || w == "unlocked") return false;
+    return std::nullopt;
+}
+
+// A request by its name or its code (not 0).
+std::uint32_t request(const std::string& word) {
+    const std::uint32_t code = requestCode(word);
+    return code != 0 ? code : u32(word).value_or(0);
+}
+
+Result unknownRequest(const std::string& word) { return failure("unknown request: " + word); }
 
 struct Context {
     Rig& rig;
     const RigCommands& commands;
+    const char* usage;
+    Result bad() const { return failure(std::string("sim ") + usage); }
+    // A listener for the driver event the command causes, when one can be opened.
+    std::optional<std::string> listen() const { return commands.openListener ? commands.openListener() : std::nullopt; }
 };
+
+// A device on either bus, by id or name: FireWire first.
+struct Target {
+    bool usb = false;
+    std::uint32_t id = 0;
+};
+
+std::optional<Target> findTarget(const Rig& rig, const std::string& name) {
+    if (const auto id = rig.findDevice(name)) return Target{false, *id};
+    if (const auto id = rig.findUsbDevice(name)) return Target{true, *id};
+    return std::nullopt;
+}
+
+// `fn` on the FireWire device's firmware; `refused` when it does not take it.
+Result onFirmware(Rig& rig, const std::string& name, const std::function<bool(FwFirmware&)>& fn, const std::string& refused) {
+    const auto id = rig.findDevice(name);
+    if (!id) return failure(rig.findUsbDevice(name) ? "not a FireWire device: " + name : "unknown device: " + name);
+    bool ok = false;
+    rig.withFwDevice(*id, [&](FwDeviceModel& m) {
+        if (FwFirmware* f = FwFirmware::of(m)) ok = fn(*f);
+    });
+    return ok ? done() : refusal(refused);
+}
+
+Result onUsbModel(Rig& rig, const std::string& name, const std::function<void(UsbDeviceModel&)>& fn) {
+    const auto id = rig.findUsbDevice(name);
+    if (!id) return failure(rig.findDevice(name) ? "not a USB device: " + name : "unknown USB device: " + name);
+    rig.withUsbDevice(*id, fn);
+    return done();
+}
+
+void queueMessage(UsbDeviceModel& m, std::uint8_t message) {
+    if (m.messages.size() >= kMaxUsbMessages) m.messages.pop_front();
+    m.messages.push_back(message);
+}
 
 using Action = Result (*)(const Context&, const Words&);
 
@@ -69,21 +135,51 @@ struct Command {
 
 Result plugOrUnplug(const Context& c, const Words& a, bool plug) {
     const char* what = plug ? "plug" : "unplug";
-    if (a.size() != 1) return failure(std::string("sim ") + what + " DEVICE");
-    const auto id = c.rig.findDevice(a[0]);
-    if (!id) return failure("unknown device: " + a[0]);
+    if (a.size() != 1) return c.bad();
+    const auto t = findTarget(c.rig, a[0]);
+    if (!t) return failure("unknown device: " + a[0]);
     // The driver reports the changed device set as an event on every control
     // handle: the listener's is open to receive it, when it can be opened.
-    if (c.commands.openListener) (void)c.commands.openListener();
-    if (!(plug ? c.rig.plug(*id) : c.rig.unplug(*id)))
-        return failure("device " + a[0] + (plug ? " is present already" : " is not present"));
-    return done(std::string("sim ") + what + " " + std::to_string(*id) + "\n");
+    (void)c.listen();
+    const bool changed = t->usb ? (plug ? c.rig.usbArrive(t->id) : c.rig.usbRemove(t->id))
+                                : (plug ? c.rig.plug(t->id) : c.rig.unplug(t->id));
+    if (!changed) return refusal("device " + a[0] + (plug ? " is present already" : " is not present"));
+    return done(std::string("sim ") + what + " " + std::to_string(t->id) + "\n");
 }
 
-Result onOff(const Words& a, const char* use, Rig& rig) {
-    if (a.size() != 1 || (a[0] != "on" && a[0] != "off")) return failure(use);
-    rig.setWdmInUse(a[0] == "on");
+Result driverEvent(const Context& c, std::uint32_t code) {
+    if (auto e = c.listen()) return failure(*e);
+    c.rig.queueDriverEvent(code);
     return done();
+}
+
+Result namedDriverEvent(const Context& c, const Words& a, std::uint32_t code) {
+    return a.empty() ? driverEvent(c, code) : c.bad();
+}
+
+Result wdmInUse(const Context& c, const Words& a) {
+    const auto on = a.size() == 1 ? flag(a[0]) : std::nullopt;
+    if (!on) return c.bad();
+    c.rig.setWdmInUse(*on);
+    return done();
+}
+
+Result firmwareInput(const Context& c, const std::string& device, std::uint32_t input, bool present, std::uint8_t code) {
+    return onFirmware(
+        c.rig, device, [&](FwFirmware& f) { return f.setDigitalInput(static_cast<int>(input), present, code); },
+        "device " + device + " has no digital input " + std::to_string(input));
+}
+
+Result usbInput(const Context& c, const std::string& device, std::uint32_t input, bool locked, std::uint8_t code) {
+    return onUsbModel(c.rig, device, [&](UsbDeviceModel& m) { m.inputs[input] = UsbInputState{locked, code}; });
+}
+
+Result firmwareMessage(const Context& c, const std::string& device, std::uint8_t message) {
+    return onFirmware(c.rig, device, [&](FwFirmware& f) { f.deviceMessage(message); return true; }, {});
+}
+
+Result usbMessage(const Context& c, const std::string& device, std::uint8_t message) {
+    return onUsbModel(c.rig, device, [&](UsbDeviceModel& m) { queueMessage(m, message); });
 }
 
 const std::map<std::string, Command>& table() {
@@ -94,63 +190,69 @@ const std::map<std::string, Command>& table() {
          {"event CODE",
           [](const Context& c, const Words& a) {
               const auto code = a.size() == 1 ? u32(a[0]) : std::nullopt;
-              if (!code) return failure("sim event CODE");
-              if (c.commands.openListener)
-                  if (auto e = c.commands.openListener()) return failure(*e);
-              c.rig.queueDriverEvent(*code);
-              return done();
+              return code ? driverEvent(c, *code) : c.bad();
           }}},
+        {"bus-reset", {"bus-reset", [](const Context& c, const Words& a) { return namedDriverEvent(c, a, 1); }}},
+        {"streaming-restarted",
+         {"streaming-restarted", [](const Context& c, const Words& a) { return namedDriverEvent(c, a, 2); }}},
+        {"configuration-changed",
+         {"configuration-changed", [](const Context& c, const Words& a) { return namedDriverEvent(c, a, 3); }}},
         {"fail",
-         {"fail REQUEST_NAME COUNT STATUS",
+         {"fail REQUEST_NAME|CODE COUNT STATUS",
           [](const Context& c, const Words& a) {
-              const char* use = "sim fail REQUEST_NAME COUNT STATUS";
-              if (a.size() != 3) return failure(use);
-              const std::uint32_t code = requestCode(a[0]) != 0 ? requestCode(a[0]) : u32(a[0]).value_or(0);
+              if (a.size() != 3) return c.bad();
+              const std::uint32_t code = request(a[0]);
               const auto count = u32(a[1]);
               const auto status = u32(a[2]);
-              if (code == 0 || !count || !status) return failure(use);
+              if (code == 0) return unknownRequest(a[0]);
+              if (!count || !status) return c.bad();
               c.rig.failNext(code, *count, *status);
               return done();
           }}},
         {"delay",
-         {"delay REQUEST_NAME|all MS",
+         {"delay REQUEST_NAME|CODE|all MS (at most 60000)",
           [](const Context& c, const Words& a) {
-              const std::uint32_t code = a.size() == 2 && a[0] != "all" ? requestCode(a[0]) : 0;
-              const auto ms = a.size() == 2 ? u32(a[1]) : std::nullopt;
-              if ((code == 0 && (a.empty() || a[0] != "all")) || !ms) return failure("sim delay REQUEST_NAME|all MS");
+              if (a.size() != 2) return c.bad();
+              const std::uint32_t code = a[0] == "all" ? 0 : request(a[0]);
+              const auto ms = u32(a[1], kMaxDelayMs);
+              if (code == 0 && a[0] != "all") return unknownRequest(a[0]);
+              if (!ms) return c.bad();
               c.rig.setDelay(code, *ms);
               return done();
           }}},
-        {"version",
-         {"version B0 B1 ... (hex bytes)",
+        {"answer",
+         {"answer REQUEST_NAME|CODE [B0 B1 ...] (hex bytes: the next answer, at most 4096)",
           [](const Context& c, const Words& a) {
-              const char* use = "sim version B0 B1 ... (hex bytes)";
-              if (a.empty() || a.size() > 12) return failure(use);
-              std::vector<std::uint8_t> bytes;
-              for (const auto& word : a) {
-                  const auto v = hexByte(word);
-                  if (!v) return failure(use);
-                  bytes.push_back(*v);
-              }
-              c.rig.setVersionAnswer(bytes);
+              if (a.empty()) return c.bad();
+              const std::uint32_t code = request(a[0]);
+              const auto bytes = hexBytes(a, 1, kMaxAnswer);
+              if (code == 0) return unknownRequest(a[0]);
+              if (!bytes) return c.bad();
+              c.rig.answerNext(code, *bytes);
               return done();
           }}},
-        {"wdm", {"wdm on|off", [](const Context& c, const Words& a) { return onOff(a, "sim wdm on|off", c.rig); }}},
-        {"wdm-in-use",
-         {"wdm-in-use on|off", [](const Context& c, const Words& a) { return onOff(a, "sim wdm-in-use on|off", c.rig); }}},
-        {"plug-state",
-         {"plug-state DEVICE PLUG STATE [CODE]",
+        {"version",
+         {"version B0 B1 ... (hex bytes, at most 12)",
           [](const Context& c, const Words& a) {
-              const char* use = "sim plug-state DEVICE audio-out|audio-in|synch-out|synch-in|0..3 STATE [CODE]";
-              if (a.size() != 3 && a.size() != 4) return failure(use);
+              const auto bytes = hexBytes(a, 0, kMaxVersion);
+              if (!bytes || bytes->empty()) return c.bad();
+              c.rig.setVersionAnswer(*bytes);
+              return done();
+          }}},
+        {"wdm", {"wdm on|off", wdmInUse}},
+        {"wdm-in-use", {"wdm-in-use on|off", wdmInUse}},
+        {"plug-state",
+         {"plug-state DEVICE audio-out|audio-in|synch-out|synch-in|0..3 STATE [CODE]",
+          [](const Context& c, const Words& a) {
+              if (a.size() != 3 && a.size() != 4) return c.bad();
               static const char* const kPlugs[] = {"audio-out", "audio-in", "synch-out", "synch-in"};
               std::optional<std::uint32_t> plug;
               for (std::uint32_t i = 0; i < 4; ++i)
                   if (a[1] == kPlugs[i]) plug = i;
-              if (!plug) plug = u32(a[1]);
+              if (!plug) plug = u32(a[1], kPlugCount - 1);
               const auto state = u32(a[2]);
               const auto code = a.size() == 4 ? u32(a[3]) : std::optional<std::uint32_t>(0);
-              if (!plug || *plug >= kPlugCount || !state || !code) return failure(use);
+              if (!plug || !state || !code) return c.bad();
               const auto id = c.rig.findDevice(a[0]);
               if (!id) return failure("unknown device: " + a[0]);
               c.rig.withControlPanel([&](ControlPanelState& s) { s.setPlugState(*id, *plug, *state, *code); });
@@ -160,156 +262,188 @@ const std::map<std::string, Command>& table() {
          {"dropouts N",
           [](const Context& c, const Words& a) {
               const auto n = a.size() == 1 ? u32(a[0]) : std::nullopt;
-              if (!n) return failure("sim dropouts N");
+              if (!n) return c.bad();
               c.rig.withControlPanel([&](ControlPanelState& s) { s.dropouts = *n; });
               return done();
           }}},
         {"signal",
-         {"signal DEV CH silence|constant|sine|noise|peaks [LEVEL]",
+         {"signal DEV METER|all silence|constant|sine|noise|peaks [LEVEL 0..200]",
           [](const Context& c, const Words& a) {
-              const char* use = "sim signal DEV CH silence|constant|sine|noise|peaks [LEVEL 0..200]";
               static const std::map<std::string, FwMemory::Signal> kinds = {
                   {"silence", FwMemory::Signal::Silence}, {"constant", FwMemory::Signal::Constant},
                   {"sine", FwMemory::Signal::Sine},       {"noise", FwMemory::Signal::Noise},
                   {"peaks", FwMemory::Signal::Peaks}};
-              const auto ch = a.size() >= 3 ? u32(a[1]) : std::nullopt;
-              const auto kind = a.size() >= 3 ? kinds.find(a[2]) : kinds.end();
-              const auto level = a.size() == 4 ? os::parseNumber(a[3]) : std::optional<double>(100.0);
-              if (!ch || kind == kinds.end() || !level || a.size() > 4) return failure(use);
-              return onFirmware(c.rig, a[0], [&](FwFirmware& f) { return f.memory().setSignal(*ch, kind->second, *level); }, use);
-          }}},
-        {"hsci",
-         {"hsci DEV broken|short|zero-step [HEADER] | endless | version N | ok",
-          [](const Context& c, const Words& a) {
-              const char* use = "sim hsci DEV broken|short|zero-step [HEADER] | endless | version N | ok";
-              if (a.size() < 2 || a.size() > 3) return failure(use);
-              const auto n = a.size() == 3 ? u32(a[2]) : std::optional<std::uint32_t>(1);
-              if (!n) return failure(use);
-              using Fault = FwMemory::Fault;
-              const std::string& what = a[1];
+              if (a.size() != 3 && a.size() != 4) return c.bad();
+              const bool all = a[1] == "all";
+              const auto meter = all ? std::optional<std::uint32_t>(0) : u32(a[1]);
+              const auto kind = kinds.find(a[2]);
+              const auto level = a.size() == 4 ? decimal(a[3], 0, 200) : std::optional<double>(100.0);
+              if (!meter || kind == kinds.end() || !level) return c.bad();
               return onFirmware(
                   c.rig, a[0],
                   [&](FwFirmware& f) {
                       FwMemory& m = f.memory();
-                      if (what == "broken") m.setFault(Fault::ReadFails, *n);
-                      else if (what == "short") m.setFault(Fault::ReadShort, *n);
-                      else if (what == "zero-step") m.setFault(Fault::ZeroStep, *n);
-                      else if (what == "endless" && a.size() == 2) m.setFault(Fault::Endless);
-                      else if (what == "version" && a.size() == 3 && *n <= 255) m.setVersion(static_cast<std::uint8_t>(*n));
-                      else if (what == "ok" && a.size() == 2) {
-                          m.setFault(Fault::None);
-                          m.setVersion(2);
-                      } else return false;
+                      if (!all) return m.setSignal(*meter, kind->second, *level);
+                      const std::uint32_t n = m.meterCount();
+                      for (std::uint32_t i = 0; i < n; ++i) m.setSignal(i, kind->second, *level);
                       return true;
                   },
-                  use);
+                  "device " + a[0] + " has no meter " + a[1]);
+          }}},
+        {"hsci",
+         {"hsci DEV broken|short|zero-step [HEADER] | endless | version N | ok",
+          [](const Context& c, const Words& a) {
+              using Fault = FwMemory::Fault;
+              if (a.size() < 2 || a.size() > 3) return c.bad();
+              const std::string& what = a[1];
+              const bool arg = a.size() == 3;
+              std::optional<Fault> fault;
+              std::uint32_t n = 1;
+              if (what == "broken" || what == "short" || what == "zero-step") {
+                  fault = what == "broken" ? Fault::ReadFails : what == "short" ? Fault::ReadShort : Fault::ZeroStep;
+                  if (arg) {
+                      const auto header = u32(a[2], kMaxHsciHeader);
+                      if (!header) return c.bad();
+                      n = *header;
+                  }
+              } else if ((what == "endless" || what == "ok") && !arg) {
+                  fault = what == "ok" ? Fault::None : Fault::Endless;
+              } else if (what == "version" && arg) {
+                  const auto v = byte(a[2]);
+                  if (!v) return c.bad();
+                  n = *v;
+              } else {
+                  return c.bad();
+              }
+              return onFirmware(
+                  c.rig, a[0],
+                  [&](FwFirmware& f) {
+                      FwMemory& m = f.memory();
+                      if (!fault) {
+                          m.setVersion(static_cast<std::uint8_t>(n));
+                          return true;
+                      }
+                      m.setFault(*fault, *fault == Fault::Endless || *fault == Fault::None ? 0 : n);
+                      if (*fault == Fault::None) m.setVersion(2);
+                      return true;
+                  },
+                  {});
           }}},
         {"notify-response",
-         {"notify-response DEV HEXBYTES",
+         {"notify-response DEV B0 B1 ... (hex bytes, or one word of hex digit pairs; at most 512)",
           [](const Context& c, const Words& a) {
-              const char* use = "sim notify-response DEV HEXBYTES";
-              if (a.size() != 2 || a[1].size() % 2 != 0 || a[1].size() > 1024) return failure(use);
-              std::vector<std::uint8_t> frame;
-              for (std::size_t i = 0; i < a[1].size(); i += 2) {
-                  const auto b = hexByte(a[1].substr(i, 2));
-                  if (!b) return failure(use);
-                  frame.push_back(*b);
+              std::optional<std::vector<std::uint8_t>> frame;
+              if (a.size() == 2 && a[1].size() > 2) {
+                  // One word of digit pairs: "0dff00".
+                  const std::string& w = a[1];
+                  if (w.size() % 2 == 0 && w.size() <= 2 * kMaxNotifyFrame) {
+                      Words pairs;
+                      for (std::size_t i = 0; i < w.size(); i += 2) pairs.push_back(w.substr(i, 2));
+                      frame = hexBytes(pairs, 0, kMaxNotifyFrame);
+                  }
+              } else if (a.size() >= 2) {
+                  frame = hexBytes(a, 1, kMaxNotifyFrame);
               }
+              if (!frame) return c.bad();
               const auto id = c.rig.findDevice(a[0]);
-              if (!id) return failure("unknown device: " + a[0]);
-              if (c.rig.injectNotifyResponse(*id, frame) == 0) return failure("no handle waits for notify responses");
+              if (!id) return failure(c.rig.findUsbDevice(a[0]) ? "not a FireWire device: " + a[0] : "unknown device: " + a[0]);
+              if (c.rig.injectNotifyResponse(*id, *frame) == 0) return refusal("no handle waits for notify responses");
               return done();
           }}},
         {"knob",
          {"knob DEV BLOCK CH DB",
           [](const Context& c, const Words& a) {
-              const char* use = "sim knob DEV BLOCK CH DB";
               const auto block = a.size() == 4 ? byte(a[1]) : std::nullopt;
-              const auto ch = a.size() == 4 ? byte(a[2]) : std::nullopt;
-              const auto db = a.size() == 4 ? os::parseNumber(a[3]) : std::nullopt;
-              if (!block || !ch || !db) return failure(use);
-              return onFirmware(c.rig, a[0], [&](FwFirmware& f) { return f.knob(*block, *ch, *db); }, use);
+              const auto ch = a.size() == 4 ? u32(a[2], FwFirmware::kChannels - 1) : std::nullopt;
+              const auto db = a.size() == 4 ? decimal(a[3], -200, 200) : std::nullopt;
+              if (!block || !ch || !db) return c.bad();
+              return onFirmware(
+                  c.rig, a[0], [&](FwFirmware& f) { return f.knob(*block, static_cast<std::uint8_t>(*ch), *db); },
+                  "device " + a[0] + " has no block " + a[1]);
+          }}},
+        {"input",
+         {"input DEV 1|2 locked|unlocked RATECODE",
+          [](const Context& c, const Words& a) {
+              const auto input = a.size() == 4 ? u32(a[1], 2) : std::nullopt;
+              const auto locked = a.size() == 4 ? flag(a[2]) : std::nullopt;
+              const auto code = a.size() == 4 ? byte(a[3]) : std::nullopt;
+              if (!input || *input == 0 || !locked || !code) return c.bad();
+              const auto t = findTarget(c.rig, a[0]);
+              if (!t) return failure("unknown device: " + a[0]);
+              return t->usb ? usbInput(c, a[0], *input, *locked, *code) : firmwareInput(c, a[0], *input, *locked, *code);
           }}},
         {"digital-input",
          {"digital-input DEV 1|2 PRESENT RATECODE",
           [](const Context& c, const Words& a) {
-              const char* use = "sim digital-input DEV 1|2 PRESENT RATECODE";
-              const auto input = a.size() == 4 ? u32(a[1]) : std::nullopt;
+              const auto input = a.size() == 4 ? u32(a[1], 2) : std::nullopt;
               const auto present = a.size() == 4 ? u32(a[2]) : std::nullopt;
               const auto code = a.size() == 4 ? byte(a[3]) : std::nullopt;
-              if (!input || !present || !code) return failure(use);
-              return onFirmware(
-                  c.rig, a[0], [&](FwFirmware& f) { return f.setDigitalInput(static_cast<int>(*input), *present != 0, *code); }, use);
-          }}},
-        {"device-message",
-         {"device-message DEV BYTE",
-          [](const Context& c, const Words& a) {
-              const char* use = "sim device-message DEV BYTE";
-              const auto b = a.size() == 2 ? byte(a[1]) : std::nullopt;
-              if (!b) return failure(use);
-              return onFirmware(c.rig, a[0], [&](FwFirmware& f) { f.deviceMessage(*b); return true; }, use);
-          }}},
-        {"avc-reply",
-         {"avc-reply DEV RESPONSECODE",
-          [](const Context& c, const Words& a) {
-              const char* use = "sim avc-reply DEV RESPONSECODE";
-              const auto code = a.size() == 2 ? byte(a[1]) : std::nullopt;
-              if (!code) return failure(use);
-              return onFirmware(c.rig, a[0], [&](FwFirmware& f) { f.replyNext(*code); return true; }, use);
-          }}},
-        {"reenumerate",
-         {"reenumerate DEV MS",
-          [](const Context& c, const Words& a) {
-              const auto ms = a.size() == 2 ? u32(a[1]) : std::nullopt;
-              if (!ms || *ms > 60000) return failure("sim reenumerate DEV MS (at most 60000)");
-              const auto id = c.rig.findUsbDevice(a[0]);
-              if (!id) return failure("unknown USB device: " + a[0]);
-              if (!c.rig.reenumerate(*id, *ms, /*wait=*/true)) return failure("sim reenumerate: device not present");
-              return done();
-          }}},
-        {"usb-message",
-         {"usb-message DEV BYTE",
-          [](const Context& c, const Words& a) {
-              const char* use = "sim usb-message DEV BYTE";
-              const auto b = a.size() == 2 ? byte(a[1]) : std::nullopt;
-              if (!b) return failure(use);
-              return onUsbModel(c.rig, a[0], [&](UsbDeviceModel& m) {
-                  m.messages.push_back(*b);
-                  return true;
-              }, use);
+              if (!input || *input == 0 || !present || !code) return c.bad();
+              return firmwareInput(c, a[0], *input, *present != 0, *code);
           }}},
         {"usb-input",
          {"usb-input DEV 1|2 LOCKED RATECODE",
           [](const Context& c, const Words& a) {
-              const char* use = "sim usb-input DEV 1|2 LOCKED RATECODE";
-              const auto input = a.size() == 4 ? u32(a[1]) : std::nullopt;
+              const auto input = a.size() == 4 ? u32(a[1], 2) : std::nullopt;
               const auto locked = a.size() == 4 ? u32(a[2]) : std::nullopt;
               const auto code = a.size() == 4 ? byte(a[3]) : std::nullopt;
-              if (!input || (*input != 1 && *input != 2) || !locked || !code) return failure(use);
-              return onUsbModel(c.rig, a[0], [&](UsbDeviceModel& m) {
-                  m.inputs[*input] = UsbInputState{*locked != 0, *code};
-                  return true;
-              }, use);
+              if (!input || *input == 0 || !locked || !code) return c.bad();
+              return usbInput(c, a[0], *input, *locked != 0, *code);
+          }}},
+        {"message",
+         {"message DEV BYTE",
+          [](const Context& c, const Words& a) {
+              const auto b = a.size() == 2 ? byte(a[1]) : std::nullopt;
+              if (!b) return c.bad();
+              const auto t = findTarget(c.rig, a[0]);
+              if (!t) return failure("unknown device: " + a[0]);
+              return t->usb ? usbMessage(c, a[0], *b) : firmwareMessage(c, a[0], *b);
+          }}},
+        {"device-message",
+         {"device-message DEV BYTE",
+          [](const Context& c, const Words& a) {
+              const auto b = a.size() == 2 ? byte(a[1]) : std::nullopt;
+              return b ? firmwareMessage(c, a[0], *b) : c.bad();
+          }}},
+        {"usb-message",
+         {"usb-message DEV BYTE",
+          [](const Context& c, const Words& a) {
+              const auto b = a.size() == 2 ? byte(a[1]) : std::nullopt;
+              return b ? usbMessage(c, a[0], *b) : c.bad();
+          }}},
+        {"avc-reply",
+         {"avc-reply DEV RESPONSECODE",
+          [](const Context& c, const Words& a) {
+              const auto code = a.size() == 2 ? byte(a[1]) : std::nullopt;
+              if (!code) return c.bad();
+              return onFirmware(c.rig, a[0], [&](FwFirmware& f) { f.replyNext(*code); return true; }, {});
+          }}},
+        {"reenumerate",
+         {"reenumerate DEV MS (at most 60000)",
+          [](const Context& c, const Words& a) {
+              const auto ms = a.size() == 2 ? u32(a[1], kMaxDelayMs) : std::nullopt;
+              if (!ms) return c.bad();
+              const auto id = c.rig.findUsbDevice(a[0]);
+              if (!id) return failure("unknown USB device: " + a[0]);
+              if (!c.rig.reenumerate(*id, *ms, /*wait=*/true)) return refusal("sim reenumerate: device not present");
+              return done();
           }}},
         {"usb-descriptor",
-         {"usb-descriptor DEV LENGTH",
+         {"usb-descriptor DEV LENGTH (the next descriptor answer, at most 255 bytes)",
           [](const Context& c, const Words& a) {
-              const char* use = "sim usb-descriptor DEV LENGTH (the next descriptor answer, at most 255 bytes)";
-              const auto n = a.size() == 2 ? u32(a[1]) : std::nullopt;
-              if (!n || *n > 255) return failure(use);
+              const auto n = a.size() == 2 ? u32(a[1], 255) : std::nullopt;
+              if (!n) return c.bad();
               return onUsbModel(c.rig, a[0], [&](UsbDeviceModel& m) {
                   std::vector<std::uint8_t> b = m.deviceDescriptor;
                   b.resize(*n, 0);
                   m.nextDescriptor = std::move(b);
-                  return true;
-              }, use);
+              });
           }}},
         {"add-model",
          {"add-model fw|usb ID MODEL [NAME]",
           [](const Context& c, const Words& a) {
-              const char* use = "sim add-model fw|usb ID MODEL [NAME]";
               const auto id = a.size() >= 3 && a.size() <= 4 ? u32(a[1]) : std::nullopt;
-              if (!id || *id == 0 || (a[0] != "fw" && a[0] != "usb")) return failure(use);
+              if (!id || *id == 0 || (a[0] != "fw" && a[0] != "usb")) return c.bad();
               const std::string name = a.size() == 4 ? a[3] : a[2];
               if (a[0] == "fw") {
                   if (c.rig.findDevice(std::to_string(*id))) return failure("device exists: " + a[1]);
@@ -362,7 +496,7 @@ RigCommandResult RigCommands::run(Rig& rig, const Words& words) const {
         for (const std::string& u : usages()) all += (all.empty() ? "" : ", ") + u;
         return failure(all);
     }
-    return it->second.action(Context{rig, *this}, Words(words.begin() + 1, words.end()));
+    return it->second.action(Context{rig, *this, it->second.usage}, Words(words.begin() + 1, words.end()));
 }
 
 bool RigCommands::has(const std::string& name) { return table().count(name) != 0; }

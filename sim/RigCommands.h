@@ -1,13 +1,16 @@
 #pragma once
 // Rig commands: the physical events and faults that a script (qelctl's `sim`
-// lines) or a client of the rig process injects into a rig, by words.
+// lines), a client of the rig process or a rig file's timeline (`at 3s knob
+// 1 3 0 -20`) injects into a rig, by words. Every event is spelled here once.
 //
 //   RigCommands commands;
 //   const RigCommandResult r = commands.run(rig, {"knob", "1", "3", "0", "-20"});
 //   if (!r.ok) print(r.error);   // a usage line or what the rig refused
 //
 // Every command checks its words whole (counts, ranges, device names) before
-// it touches the rig; bad words give an error, never a partial action.
+// it touches the rig; bad words give an error, never a partial action. Good
+// words the rig cannot take now (a second unplug, a knob on a block the
+// device lacks) are `refused`: the same words may act on another state.
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -20,6 +23,7 @@ namespace qel::sim {
 
 struct RigCommandResult {
     bool ok = true;
+    bool refused = false;  // on failure: the words were good, the rig's state refused them
     std::string output;  // lines the command prints ("sim plug 1")
     std::string error;   // on failure: the usage line or the reason
 };

@@ -206,10 +206,6 @@ public:
 
 private:
     enum class Section { None, Driver, FireWire, Usb, Timeline };
-    struct PendingDevice {
-        std::size_t event;
-        std::string name;
-    };
 
     void section(std::size_t lineNo, std::string_view line) {
         if (line.back() != ']') failAt(lineNo, "a section header ends with ']'");
@@ -475,164 +471,35 @@ private:
 
     // ---------------------------------------------------------------- [timeline]
 
+    // `at TIME COMMAND ...`: the command's words are checked once the whole
+    // file is read. `reenumerate DEVICE MS` is two events, the device leaving
+    // now and coming back after MS, so the runner never sleeps in a command.
     void timelineKey(const Words& w) {
         if (w.key() != "at" || w.size() < 3) w.fail("expected: at TIME EVENT ...");
-        if (d_.timeline.size() >= L::kMaxEvents) w.fail("more than " + std::to_string(L::kMaxEvents) + " events");
         RigEvent e;
         e.at = parseTime(w, 1);
         e.line = w.line();
-        const std::string_view what = w[2];
-        using K = RigEvent::Kind;
-        std::optional<std::string> device;  // the device word, resolved at the end
-        auto args = [&](std::size_t n, const char* usage) { w.expect(3 + n, 3 + n, usage); };
-        if (what == "plug" || what == "unplug") {
-            args(1, "at TIME plug|unplug DEVICE");
-            e.kind = what == "plug" ? K::Plug : K::Unplug;
-            device = w[3];
-        } else if (what == "reenumerate") {
-            args(2, "at TIME reenumerate DEVICE MS");
-            // Leaves the bus now, comes back after MS.
-            e.kind = K::Unplug;
-            device = w[3];
+        const std::string what(w[2]);
+        if (what == "reenumerate") {
+            w.expect(5, 5, "at TIME reenumerate DEVICE MS");
             const std::uint32_t ms = w.u32(4, "the time away (ms)", 60000);
             RigEvent back = e;
-            back.kind = K::Plug;
             back.at += std::chrono::milliseconds(ms);
             if (back.at > L::kMaxTime) w.fail("the device comes back after 24 h");
-            if (d_.timeline.size() + 2 > L::kMaxEvents) w.fail("more than " + std::to_string(L::kMaxEvents) + " events");
-            add(e, device);
-            add(back, device);
+            e.words = {"unplug", std::string(w[3])};
+            back.words = {"plug", std::string(w[3])};
+            add(w, std::move(e));
+            add(w, std::move(back));
             return;
-        } else if (what == "bus-reset" || what == "streaming-restarted" || what == "configuration-changed") {
-            args(0, "at TIME bus-reset|streaming-restarted|configuration-changed");
-            e.kind = K::DriverEvent;
-            e.value = what == "bus-reset" ? 1 : what == "streaming-restarted" ? 2 : 3;
-        } else if (what == "event") {
-            args(1, "at TIME event CODE");
-            e.kind = K::DriverEvent;
-            e.value = w.u32(3, "the event code");
-        } else if (what == "knob") {
-            args(4, "at TIME knob DEVICE BLOCK CHANNEL DB");
-            e.kind = K::Knob;
-            device = w[3];
-            e.index = w.u32(4, "the block", 255);
-            e.channel = w.u32(5, "the channel", FwFirmware::kChannels - 1);
-            e.number = w.number(6, "the volume", -200, 200);
-        } else if (what == "input") {
-            args(4, "at TIME input DEVICE 1|2 locked|unlocked RATECODE");
-            e.kind = K::DigitalInput;
-            device = w[3];
-            e.index = w.u32(4, "the input", 2);
-            if (e.index == 0) w.fail("the input is 1 (coaxial) or 2 (optical)");
-            e.flag = w.flag(5);
-            e.value = w.u32(6, "the rate code", 255);
-        } else if (what == "message") {
-            args(2, "at TIME message DEVICE BYTE");
-            e.kind = K::Message;
-            device = w[3];
-            e.value = w.u32(4, "the message", 255);
-        } else if (what == "signal") {
-            w.expect(6, 7, "at TIME signal DEVICE METER|all silence|constant|sine|noise|peaks [LEVEL]");
-            e.kind = K::Signal;
-            device = w[3];
-            e.index = w[4] == "all" ? ~0u : w.u32(4, "the meter", L::kMaxMeters - 1);
-            const auto kind = signalKind(w[5]);
-            if (!kind) w.fail("the signal is silence, constant, sine, noise or peaks");
-            e.signal = *kind;
-            e.number = w.size() == 7 ? w.number(6, "the level (percent, 0 to 200)", 0, 200) : 100;
-        } else if (what == "fail") {
-            args(3, "at TIME fail REQUEST COUNT STATUS");
-            e.kind = K::Fail;
-            e.value = request(w, 3, false);
-            e.count = w.u32(4, "the count");
-            e.status = w.u32(5, "the status");
-        } else if (what == "delay") {
-            args(2, "at TIME delay REQUEST|all MS");
-            e.kind = K::Delay;
-            e.value = request(w, 3, true);
-            e.count = w.u32(4, "the delay (ms)", 60000);
-        } else if (what == "wdm-in-use") {
-            args(1, "at TIME wdm-in-use yes|no");
-            e.kind = K::WdmInUse;
-            e.flag = w.flag(3);
-        } else if (what == "dropouts") {
-            args(1, "at TIME dropouts N");
-            e.kind = K::Dropouts;
-            e.value = w.u32(3, "the drop-out count");
-        } else if (what == "avc-reply") {
-            args(2, "at TIME avc-reply DEVICE RESPONSECODE");
-            e.kind = K::AvcReply;
-            device = w[3];
-            e.value = w.u32(4, "the response code", 255);
-        } else if (what == "hsci") {
-            w.expect(5, 6, "at TIME hsci DEVICE ok|endless|broken|short|zero-step [HEADER]|version N");
-            e.kind = K::Hsci;
-            device = w[3];
-            hsci(w, e);
-        } else if (what == "notify-response") {
-            if (w.size() < 5) w.fail("expected: at TIME notify-response DEVICE B0 B1 ... (hex bytes)");
-            e.kind = K::NotifyResponse;
-            device = w[3];
-            e.bytes = w.bytes(4, 512, "the frame");
-        } else if (what == "answer") {
-            if (w.size() < 4) w.fail("expected: at TIME answer REQUEST [B0 B1 ...] (hex bytes)");
-            e.kind = K::Answer;
-            e.value = request(w, 3, false);
-            e.bytes = w.bytes(4, 4096, "the answer");
-        } else if (what == "version") {
-            w.expect(4, 15, "at TIME version B0 B1 ... (hex bytes, at most 12)");
-            e.kind = K::Version;
-            e.bytes = w.bytes(3, 12, "version");
-        } else if (what == "usb-descriptor") {
-            args(2, "at TIME usb-descriptor DEVICE LENGTH");
-            e.kind = K::UsbDescriptor;
-            device = w[3];
-            e.count = w.u32(4, "the length", 255);
-        } else if (RigCommands::has(std::string(what))) {
-            // Checked against the described rig once the whole file is read.
-            e.kind = K::Command;
-            for (std::size_t i = 2; i < w.size(); ++i) e.words.emplace_back(w[i]);
-        } else {
-            w.fail("unknown event '" + std::string(what) + "'");
         }
-        add(e, device);
+        if (!RigCommands::has(what)) w.fail("unknown event '" + what + "'");
+        for (std::size_t i = 2; i < w.size(); ++i) e.words.emplace_back(w[i]);
+        add(w, std::move(e));
     }
 
-    // `ok`, `endless`, `broken|short|zero-step [HEADER]` (header 1 unless given), `version N`
-    static void hsci(const Words& w, RigEvent& e) {
-        using F = FwMemory::Fault;
-        const std::string_view what = w[4];
-        const bool arg = w.size() == 6;
-        if (what == "ok" || what == "endless") {
-            if (arg) w.fail("'" + std::string(what) + "' takes no number");
-            e.value = static_cast<std::uint32_t>(what == "ok" ? F::None : F::Endless);
-        } else if (what == "broken" || what == "short" || what == "zero-step") {
-            e.value = static_cast<std::uint32_t>(what == "broken" ? F::ReadFails : what == "short" ? F::ReadShort : F::ZeroStep);
-            e.index = arg ? w.u32(5, "the header", L::kMaxMeters + 8) : 1;
-        } else if (what == "version") {
-            if (!arg) w.fail("expected: hsci DEVICE version N");
-            e.value = ~0u;
-            e.index = w.u32(5, "the version", 255);
-        } else {
-            w.fail("the HSCI fault is ok, endless, broken, short, zero-step or version");
-        }
-    }
-
-    static std::uint32_t request(const Words& w, std::size_t i, bool allowAll) {
-        if (allowAll && w[i] == "all") return 0;
-        const std::string name(w[i]);
-        std::uint32_t code = requestCode(name);
-        if (code == 0) {
-            const auto v = parseU64(w[i]);
-            if (v && *v != 0 && *v <= UINT32_MAX) code = static_cast<std::uint32_t>(*v);
-        }
-        if (code == 0) w.fail("unknown request '" + name + "'");
-        return code;
-    }
-
-    void add(const RigEvent& e, const std::optional<std::string>& device) {
-        if (device) pending_.push_back({d_.timeline.size(), *device});
-        d_.timeline.push_back(e);
+    void add(const Words& w, RigEvent e) {
+        if (d_.timeline.size() >= L::kMaxEvents) w.fail("more than " + std::to_string(L::kMaxEvents) + " events");
+        d_.timeline.push_back(std::move(e));
     }
 
     // ---------------------------------------------------------------- checks at the end
@@ -664,55 +531,31 @@ private:
 
     void finish() {
         finishDevice();
-        for (const PendingDevice& p : pending_) {
-            RigEvent& e = d_.timeline[p.event];
-            if (!resolve(p.name, e)) failAt(e.line, "unknown device '" + p.name + "'");
-            using K = RigEvent::Kind;
-            const bool fwOnly = e.kind == K::Knob || e.kind == K::Signal || e.kind == K::AvcReply ||
-                                e.kind == K::Hsci || e.kind == K::NotifyResponse;
-            if (fwOnly && e.bus != Bus::FireWire) failAt(e.line, "'" + p.name + "' is not a FireWire device");
-            if (e.kind == K::UsbDescriptor && e.bus != Bus::Usb) failAt(e.line, "'" + p.name + "' is not a USB device");
-        }
         std::stable_sort(d_.timeline.begin(), d_.timeline.end(),
                          [](const RigEvent& a, const RigEvent& b) { return a.at < b.at; });
         checkCommands();
     }
 
-    // The rig commands of the timeline, run in time order on a rig built from
-    // the description: their words and devices are checked as when they fire.
+    // The timeline's commands, run in time order on a rig built from the
+    // description: bad words or devices fail the load with their line; what
+    // the rig's state refuses there may act on the real rig, so it loads.
     void checkCommands() const {
-        const bool any = std::any_of(d_.timeline.begin(), d_.timeline.end(),
-                                     [](const RigEvent& e) { return e.kind == RigEvent::Kind::Command; });
-        if (!any) return;
+        if (d_.timeline.empty()) return;
         Rig scratch;
         buildRig(d_, scratch);
         const RigCommands commands;
         for (const RigEvent& e : d_.timeline) {
-            if (e.kind != RigEvent::Kind::Command) continue;
             const RigCommandResult r = commands.run(scratch, e.words);
-            if (!r.ok) failAt(e.line, r.error);
+            if (r.ok || r.refused) continue;
+            // A usage line reads as what the line should have been.
+            const std::string_view prefix = "sim ";
+            failAt(e.line, r.error.rfind(prefix, 0) == 0 ? "expected: at TIME " + r.error.substr(prefix.size()) : r.error);
         }
-    }
-
-    // By id, then by any of the device's names.
-    bool resolve(const std::string& name, RigEvent& e) const {
-        if (const auto id = parseU64(name); id && *id <= UINT32_MAX) {
-            for (const auto& f : d_.fw)
-                if (f.model.id == *id) return e.bus = Bus::FireWire, e.device = f.model.id, true;
-            for (const auto& u : d_.usb)
-                if (u.model.id == *id) return e.bus = Bus::Usb, e.device = u.model.id, true;
-        }
-        for (const auto& f : d_.fw)
-            if (f.model.deviceName == name || f.model.serial == name) return e.bus = Bus::FireWire, e.device = f.model.id, true;
-        for (const auto& u : d_.usb)
-            if (u.model.displayName == name || u.model.lookupName == name) return e.bus = Bus::Usb, e.device = u.model.id, true;
-        return false;
     }
 
     RigDescription d_;
     Section section_ = Section::None;
     std::set<std::uint32_t> ids_;
-    std::vector<PendingDevice> pending_;
     std::vector<std::size_t> meterLines_, volumeLines_;
     std::size_t currentSyncLine_ = 0, deviceLine_ = 0;
     std::size_t channelCount_ = 0;
@@ -798,90 +641,6 @@ std::unique_ptr<Rig> loadRigFile(const std::string& path, std::string& error, Ti
 
 // ---------------------------------------------------------------- events
 
-bool applyRigEvent(Rig& rig, const RigEvent& e) {
-    using K = RigEvent::Kind;
-    const bool usb = e.bus == Bus::Usb;
-    auto onFirmware = [&](const std::function<bool(FwFirmware&)>& fn) {
-        bool ok = false;
-        rig.withFwDevice(e.device, [&](FwDeviceModel& m) {
-            if (FwFirmware* f = FwFirmware::of(m)) ok = fn(*f);
-        });
-        return ok;
-    };
-    auto onUsb = [&](const std::function<void(UsbDeviceModel&)>& fn) { return rig.withUsbDevice(e.device, fn); };
-    switch (e.kind) {
-    case K::Plug: return usb ? rig.usbArrive(e.device) : rig.plug(e.device);
-    case K::Unplug: return usb ? rig.usbRemove(e.device) : rig.unplug(e.device);
-    case K::DriverEvent: rig.queueDriverEvent(e.value); return true;
-    case K::Knob:
-        return !usb && onFirmware([&](FwFirmware& f) {
-            return f.knob(static_cast<std::uint8_t>(e.index), static_cast<std::uint8_t>(e.channel), e.number);
-        });
-    case K::DigitalInput:
-        if (usb) {
-            return e.index >= 1 && e.index <= 2 && onUsb([&](UsbDeviceModel& m) {
-                m.inputs[e.index] = UsbInputState{e.flag, static_cast<std::uint8_t>(e.value)};
-            });
-        }
-        return onFirmware([&](FwFirmware& f) {
-            return f.setDigitalInput(static_cast<int>(e.index), e.flag, static_cast<std::uint8_t>(e.value));
-        });
-    case K::Message:
-        if (usb) {
-            return onUsb([&](UsbDeviceModel& m) {
-                constexpr std::size_t kMaxMessages = 256;
-                if (m.messages.size() >= kMaxMessages) m.messages.pop_front();
-                m.messages.push_back(static_cast<std::uint8_t>(e.value));
-            });
-        }
-        return onFirmware([&](FwFirmware& f) {
-            f.deviceMessage(static_cast<std::uint8_t>(e.value));
-            return true;
-        });
-    case K::Signal:
-        return !usb && onFirmware([&](FwFirmware& f) {
-            FwMemory& m = f.memory();
-            if (e.index != ~0u) return m.setSignal(e.index, e.signal, e.number);
-            const std::uint32_t n = m.meterCount();
-            for (std::uint32_t i = 0; i < n; ++i) m.setSignal(i, e.signal, e.number);
-            return true;
-        });
-    case K::Fail: rig.failNext(e.value, e.count, e.status); return true;
-    case K::Delay: rig.setDelay(e.value, e.count); return true;
-    case K::WdmInUse: rig.setWdmInUse(e.flag); return true;
-    case K::Dropouts:
-        rig.withControlPanel([&](ControlPanelState& s) { s.dropouts = e.value; });
-        return true;
-    case K::AvcReply:
-        return !usb && onFirmware([&](FwFirmware& f) {
-            f.replyNext(static_cast<std::uint8_t>(e.value));
-            return true;
-        });
-    case K::Hsci:
-        return !usb && onFirmware([&](FwFirmware& f) {
-            FwMemory& m = f.memory();
-            if (e.value == ~0u) {
-                m.setVersion(static_cast<std::uint8_t>(e.index));
-                return true;
-            }
-            const auto fault = static_cast<FwMemory::Fault>(e.value);
-            if (fault < FwMemory::Fault::None || fault > FwMemory::Fault::Endless) return false;
-            m.setFault(fault, e.index);
-            if (fault == FwMemory::Fault::None) m.setVersion(2);
-            return true;
-        });
-    case K::NotifyResponse: return !usb && rig.injectNotifyResponse(e.device, e.bytes) > 0;
-    case K::Answer: rig.answerNext(e.value, e.bytes); return true;
-    case K::Version: rig.setVersionAnswer(e.bytes); return true;
-    case K::UsbDescriptor:
-        return usb && onUsb([&](UsbDeviceModel& m) {
-            std::vector<std::uint8_t> b = m.deviceDescriptor;
-            b.resize(std::min<std::size_t>(e.count, 255), 0);
-            m.nextDescriptor = std::move(b);
-        });
-    case K::Command: return RigCommands().run(rig, e.words).ok;
-    }
-    return false;
-}
+bool applyRigEvent(Rig& rig, const RigEvent& e) { return RigCommands().run(rig, e.words).ok; }
 
 }  // namespace qel::sim

@@ -20,7 +20,8 @@
 //   at 2s plug 1
 //   at 3s knob 1 2 0 -12
 //   at 5s bus-reset
-//   at 6s usb-input 0x10 1 1 3     # any other rig command (sim/RigCommands.h)
+//   at 6s input 0x10 1 locked 3   # any rig command (sim/RigCommands.h)
+//   at 7s reenumerate 0x10 500    # unplug now, plug 500 ms later
 //
 // resources/rigs/default.rig documents every key. Typical use:
 //
@@ -68,51 +69,19 @@ struct RigFileLimits {
     static constexpr std::chrono::milliseconds kMaxTime{24 * 3600 * 1000};
 };
 
-// One timeline entry: what happens, to which device, when.
+// One timeline entry: a rig command (sim/RigCommands.h) and when it fires.
 struct RigEvent {
-    enum class Kind {
-        Plug,                // device
-        Unplug,              // device
-        DriverEvent,         // value = event code (bus reset 1, streaming restarted 2, configuration changed 3)
-        Knob,                // device, block, channel, number = dB
-        DigitalInput,        // device, input 1|2, flag = locked, value = rate code
-        Message,             // device, value = message byte
-        Signal,              // device, meter (all: index = ~0u), signal, number = level
-        Fail,                // value = request code, count, status
-        Delay,               // value = request code (0 all), count = ms
-        WdmInUse,            // flag
-        Dropouts,            // value
-        AvcReply,            // device, value = response code
-        Hsci,                // device, value = HSCI fault (FwMemory::Fault) or ~0u: version `index`
-        NotifyResponse,      // device, bytes = the frame
-        Answer,              // value = request code, bytes = the next answer
-        Version,             // bytes = the version answer
-        UsbDescriptor,       // device, count = length of the next descriptor answer
-        Command,             // words = a rig command (sim/RigCommands.h) that has no timeline word of its own
-    };
     std::chrono::milliseconds at{0};
-    std::size_t line = 0;  // where the file wrote it
-    Kind kind = Kind::Plug;
-    Bus bus = Bus::FireWire;  // of `device`
-    std::uint32_t device = 0;
-    std::uint32_t index = 0;    // block, input or meter
-    std::uint32_t channel = 0;
-    std::uint32_t value = 0;
-    std::uint32_t count = 0;
-    std::uint32_t status = 0;
-    bool flag = false;
-    double number = 0;
-    FwMemory::Signal signal = FwMemory::Signal::Silence;
-    std::vector<std::uint8_t> bytes;
-    std::vector<std::string> words;
+    std::size_t line = 0;            // where the file wrote it
+    std::vector<std::string> words;  // the command's name first
 };
 
 // The events of a rig file in the order they fire (by time; file order
 // within the same time).
 using Timeline = std::vector<RigEvent>;
 
-// Applies one event now; false when the rig refuses it (unknown device, a
-// device already present or absent, an event its firmware does not take).
+// Applies one event now; false when the rig refuses it (a device already
+// present or absent, an event its firmware does not take).
 bool applyRigEvent(Rig& rig, const RigEvent& event);
 
 // Loads a rig from text (or a file); null with `error` set ("line N: ...")

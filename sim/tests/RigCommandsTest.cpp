@@ -7,6 +7,9 @@
 #include <vector>
 
 #include "sim/ControlPanelState.h"
+#include "sim/FwFirmware.h"
+#include "sim/FwMemory.h"
+#include "sim/Requests.h"
 #include "sim/RigCommands.h"
 #include "sim/UsbDevice.h"
 
@@ -98,7 +101,77 @@ TEST_F(RigCommandsTest, PlugAndUnplugActAndSayWhat) {
     EXPECT_FALSE(r.ok);
     EXPECT_EQ(r.error, "unknown device: nowhere");
     EXPECT_EQ(run({"knob", "nowhere", "3", "0", "-1"}).error, "unknown device: nowhere");
-    EXPECT_EQ(run({"usb-message", "1", "4"}).error, "unknown USB device: 1");
+    EXPECT_EQ(run({"usb-message", "1", "4"}).error, "not a USB device: 1");
+    EXPECT_EQ(run({"usb-message", "nowhere", "4"}).error, "unknown USB device: nowhere");
+    EXPECT_EQ(run({"knob", "16", "1", "0", "-1"}).error, "not a FireWire device: 16");
+
+    // The same words reach a USB device.
+    r = run({"unplug", "16"});
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_EQ(r.output, "sim unplug 16\n");
+    EXPECT_TRUE(rig->presentUsbDevices().empty());
+    EXPECT_TRUE(run({"plug", "16"}).ok);
+    EXPECT_EQ(rig->presentUsbDevices(), std::vector<std::uint32_t>{16});
+}
+
+TEST_F(RigCommandsTest, WhatTheRigCannotTakeNowIsARefusalNotBadWords) {
+    // Bad words are never refusals: a loader fails them at once.
+    for (const auto& words : std::vector<std::vector<std::string>>{
+             {"knob", "1", "1", "3", "0"}, {"unplug", "nowhere"}, {"knob", "1", "1", "0", "nan"}, {"delay", "all", "60001"}}) {
+        const RigCommandResult r = run(words);
+        EXPECT_FALSE(r.ok) << words[0];
+        EXPECT_FALSE(r.refused) << words[0];
+    }
+    // Good words the rig's state refuses: another state may take them.
+    RigCommandResult r = run({"plug", "1"});
+    EXPECT_TRUE(r.refused);
+    EXPECT_EQ(r.error, "device 1 is present already");
+    r = run({"knob", "1", "99", "0", "-3"});
+    EXPECT_TRUE(r.refused);
+    EXPECT_EQ(r.error, "device 1 has no block 99");
+    r = run({"notify-response", "1", "0d", "ff", "00"});
+    EXPECT_TRUE(r.refused);
+    EXPECT_EQ(r.error, "no handle waits for notify responses");
+    EXPECT_TRUE(run({"signal", "1", "999999", "sine"}).refused);
+}
+
+TEST_F(RigCommandsTest, InputsAndMessagesReachEitherBus) {
+    ASSERT_TRUE(run({"input", "1", "2", "locked", "3"}).ok);
+    ASSERT_TRUE(run({"input", "16", "1", "unlocked", "15"}).ok);
+    ASSERT_TRUE(run({"message", "1", "0x41"}).ok);
+    rig->withFwDevice(1, [](FwDeviceModel& m) {
+        EXPECT_TRUE(FwFirmware::of(m)->digitalInput(2).present);
+        EXPECT_EQ(FwFirmware::of(m)->digitalInput(2).rateCode, 3);
+    });
+    // A reader that never drains the USB messages keeps the newest 256.
+    for (int i = 0; i < 300; ++i) ASSERT_TRUE(run({"message", "16", std::to_string(i % 256)}).ok);
+    ASSERT_TRUE(run({"usb-message", "16", "7"}).ok);
+    rig->withUsbDevice(16, [](UsbDeviceModel& m) {
+        EXPECT_FALSE(m.inputs[1].locked);
+        EXPECT_EQ(m.inputs[1].rateCode, 15);
+        ASSERT_EQ(m.messages.size(), 256u);
+        EXPECT_EQ(m.messages.front(), (300 - 255) % 256);
+        EXPECT_EQ(m.messages.back(), 7);
+    });
+}
+
+TEST_F(RigCommandsTest, SignalsAndRequestFaultsTakeEveryForm) {
+    EXPECT_TRUE(run({"signal", "1", "all", "constant", "25"}).ok);
+    EXPECT_FALSE(run({"signal", "1", "all", "constant", "200.5"}).ok);
+    EXPECT_FALSE(run({"signal", "16", "all", "constant"}).ok);
+
+    // Requests by name or by code; the delay is bounded.
+    EXPECT_TRUE(run({"delay", "QEL_REQ_GET_DEVICE_LIST", "60000"}).ok);
+    EXPECT_TRUE(run({"delay", std::to_string(requestCode("QEL_REQ_GET_DEVICE_LIST")), "0"}).ok);
+    EXPECT_EQ(run({"delay", "NO_SUCH", "5"}).error, "unknown request: NO_SUCH");
+    EXPECT_TRUE(run({"answer", "QEL_REQ_GET_SYNC_PARAMETER", "07", "00"}).ok);
+    EXPECT_TRUE(run({"answer", "QEL_REQ_GET_SYNC_PARAMETER"}).ok);  // an empty answer
+    EXPECT_FALSE(run({"answer", "QEL_REQ_GET_SYNC_PARAMETER", "0x07"}).ok);
+    // A notify frame as byte words or as one word of digit pairs.
+    EXPECT_TRUE(run({"notify-response", "1", "0d", "ff"}).refused);
+    EXPECT_TRUE(run({"notify-response", "1", "0dff"}).refused);
+    EXPECT_FALSE(run({"notify-response", "1", "0df"}).refused);
+    EXPECT_FALSE(run({"notify-response", "1", std::string(1026, '0')}).refused);
 }
 
 TEST_F(RigCommandsTest, ListenerOpensBeforeDriverEventsAndItsErrorFailsTheEvent) {

@@ -364,22 +364,35 @@ TEST(RigFile, ErrorsNameTheirLine) {
         {"[timeline]\nat 25h bus-reset\n", "line 2: time must be like"},
         {"[timeline]\nat 90000s bus-reset\n", "line 2: time must be like"},
         {"[timeline]\nat 1s dance\n", "line 2: unknown event 'dance'"},
-        {"[timeline]\nat 1s plug 5\n", "line 2: unknown device '5'"},
-        {"[usb 2]\n[timeline]\nat 1s knob 2 1 0 -3\n", "line 3: '2' is not a FireWire device"},
-        {"[timeline]\nat 1s fail NO_SUCH 1 2\n", "line 2: unknown request 'NO_SUCH'"},
-        {"[timeline]\nat 1s knob 1 1 0 nan\n", "line 2: the volume must be a number"},
-        {"[timeline]\nat 1s knob 1 1 0 1e999\n", "line 2: the volume must be a number"},
+        {"[timeline]\nat 1s plug 5\n", "line 2: unknown device: 5"},
+        {"[usb 2]\n[timeline]\nat 1s knob 2 1 0 -3\n", "line 3: not a FireWire device: 2"},
+        {"[timeline]\nat 1s fail NO_SUCH 1 2\n", "line 2: unknown request: NO_SUCH"},
+        {"[timeline]\nat 1s knob 1 1 0 nan\n", "line 2: expected: at TIME knob DEV BLOCK CH DB"},
+        {"[firewire 1]\n[timeline]\nat 1s knob 1 1 0 1e999\n", "line 3: expected: at TIME knob"},
+        {"[firewire 1]\n[timeline]\nat 1s knob 1 1 3 0\n", "line 3: expected: at TIME knob"},
+        {"[firewire 1]\n[timeline]\nat 1s knob 1 1 0 -200.5\n", "line 3: expected: at TIME knob"},
         {"[firewire 1]\nname a\x01z\n", "line 2: control character"},
-        {"[firewire 1]\n[timeline]\nat 1s hsci 1 sideways\n", "line 3: the HSCI fault is"},
-        {"[firewire 1]\n[timeline]\nat 1s hsci 1 ok 3\n", "line 3: 'ok' takes no number"},
-        {"[firewire 1]\n[timeline]\nat 1s usb-descriptor 1 9\n", "line 3: '1' is not a USB device"},
+        {"[firewire 1]\n[timeline]\nat 1s hsci 1 sideways\n", "line 3: expected: at TIME hsci DEV"},
+        {"[firewire 1]\n[timeline]\nat 1s hsci 1 ok 3\n", "line 3: expected: at TIME hsci DEV"},
+        {"[firewire 1]\n[timeline]\nat 1s hsci 1 short 1033\n", "line 3: expected: at TIME hsci DEV"},
+        {"[firewire 1]\n[timeline]\nat 1s usb-descriptor 1 9\n", "line 3: not a USB device: 1"},
         {"[firewire 1]\n[timeline]\nat 1s notify-response 1\n", "line 3: expected: at TIME notify-response"},
+        {"[firewire 1]\n[timeline]\nat 1s notify-response 1 0d0\n", "line 3: expected: at TIME notify-response"},
+        {"[firewire 1]\n[timeline]\nat 1s signal 1 all sine 201\n", "line 3: expected: at TIME signal"},
+        {"[firewire 1]\n[timeline]\nat 1s input 1 3 locked 4\n", "line 3: expected: at TIME input"},
+        {"[firewire 1]\n[timeline]\nat 1s input 1 1 maybe 4\n", "line 3: expected: at TIME input"},
+        {"[timeline]\nat 1s delay all 60001\n", "line 2: expected: at TIME delay"},
+        {"[timeline]\nat 1s answer QEL_REQ_GET_SYNC_PARAMETER 0x07\n", "line 2: expected: at TIME answer"},
+        {"[timeline]\nat 1s bus-reset now\n", "line 2: expected: at TIME bus-reset"},
+        {"[timeline]\nat 1s wdm-in-use maybe\n", "line 2: expected: at TIME wdm-in-use"},
+        {"[firewire 1]\n[timeline]\nat 1s reenumerate 1 60001\n", "line 3: the time away (ms) must be"},
+        {"[timeline]\nat 1s reenumerate 9 500\n", "line 2: unknown device: 9"},
         {"[timeline]\nat 1s version 1 2 3 4 5 6 7 8 9 10 11 12 13\n", "line 2: expected: at TIME version"},
-        // Rig commands without a timeline word of their own are checked as they would fire.
+        // Commands are checked as they would fire, on the rig the file describes.
         {"[usb 16]\n[timeline]\nat 0s add-model usb 16 U2\n", "line 3: device exists: 16"},
-        {"[firewire 1]\n[timeline]\nat 1s usb-input 1 1 1 3\n", "line 3: unknown USB device: 1"},
-        {"[usb 16]\n[timeline]\nat 2s usb-input 16 3 1 3\n", "line 3: sim usb-input DEV 1|2 LOCKED RATECODE"},
-        {"[firewire 1]\n[timeline]\nat 1s plug-state 1 audio-in 1\nat 1s device-message 1 256\n", "line 4: sim device-message"},
+        {"[firewire 1]\n[timeline]\nat 1s usb-input 1 1 1 3\n", "line 3: not a USB device: 1"},
+        {"[usb 16]\n[timeline]\nat 2s usb-input 16 3 1 3\n", "line 3: expected: at TIME usb-input DEV 1|2 LOCKED RATECODE"},
+        {"[firewire 1]\n[timeline]\nat 1s plug-state 1 audio-in 1\nat 1s device-message 1 256\n", "line 4: expected: at TIME device-message"},
     };
     for (const auto& [text, expected] : cases) {
         const std::string error = errorOf(text);
@@ -437,17 +450,19 @@ TEST(RigFile, TimelineIsOrderedByTimeThenByLine) {
                     &timeline);
     ASSERT_NE(rig, nullptr);
     ASSERT_EQ(timeline.size(), 5u);
-    using K = sim::RigEvent::Kind;
-    EXPECT_EQ(timeline[0].kind, K::Unplug);
-    EXPECT_EQ(timeline[0].bus, sim::Bus::Usb);
-    EXPECT_EQ(timeline[1].kind, K::DriverEvent);
-    EXPECT_EQ(timeline[1].value, 2u);
-    EXPECT_EQ(timeline[2].kind, K::Plug);  // back after 500 ms, same line as the removal
+    using W = std::vector<std::string>;
+    EXPECT_EQ(timeline[0].words, (W{"unplug", "2"}));
+    EXPECT_EQ(timeline[1].words, W{"streaming-restarted"});
+    EXPECT_EQ(timeline[2].words, (W{"plug", "2"}));  // back after 500 ms, same line as the removal
     EXPECT_EQ(timeline[2].line, 6u);
     EXPECT_EQ(timeline[2].at, 1500ms);
-    EXPECT_EQ(timeline[3].value, 3u);
-    EXPECT_EQ(timeline[4].value, 1u);
+    EXPECT_EQ(timeline[3].words, W{"configuration-changed"});
+    EXPECT_EQ(timeline[4].words, W{"bus-reset"});
     EXPECT_EQ(timeline[4].at, 3s);
+
+    // The USB device leaves and comes back; the driver events are queued in order.
+    for (const auto& e : timeline) EXPECT_TRUE(sim::applyRigEvent(*rig, e)) << e.line;
+    EXPECT_EQ(rig->presentUsbDevices(), std::vector<std::uint32_t>{2});
 }
 
 TEST(RigFile, EventsChangeTheRigTheyName) {
@@ -633,9 +648,10 @@ TEST(RigFile, NumbersWithAPointLoadUnderADecimalCommaLocale) {
     if (!german.active()) GTEST_SKIP() << german.kMissing;
     sim::Timeline timeline;
     std::string error;
-    auto rig = sim::loadRig("[firewire 1]\nname A\nserial A-1\n[timeline]\nat 1.5s knob 1 1 0 -12.5\n", error, &timeline);
+    auto rig = sim::loadRig("[firewire 1]\nname A\nserial A-1\nblocks 1\n[timeline]\nat 1.5s knob 1 1 0 -12.5\n", error, &timeline);
     ASSERT_NE(rig, nullptr) << error;
     ASSERT_EQ(timeline.size(), 1u);
     EXPECT_EQ(timeline.front().at, std::chrono::milliseconds(1500));
-    EXPECT_EQ(timeline.front().number, -12.5);
+    ASSERT_TRUE(sim::applyRigEvent(*rig, timeline.front()));
+    rig->withFwDevice(1, [](sim::FwDeviceModel& m) { EXPECT_EQ(sim::FwFirmware::of(m)->channel(1, 0)->volume, -12.5 * 256); });
 }
