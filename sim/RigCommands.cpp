@@ -164,22 +164,46 @@ Result wdmInUse(const Context& c, const Words& a) {
     return done();
 }
 
-Result firmwareInput(const Context& c, const std::string& device, std::uint32_t input, bool present, std::uint8_t code) {
+// Which bus a command's device is on: the plain spellings find the device on
+// either, the bus-bound ones (`usb-input`, `device-message`, ...) on theirs.
+enum class Buses { Either, FireWire, Usb };
+
+std::optional<bool> onUsbBus(const Context& c, const std::string& device, Buses buses, Result& error) {
+    if (buses != Buses::Either) return buses == Buses::Usb;
+    const auto t = findTarget(c.rig, device);
+    if (!t) error = failure("unknown device: " + device);
+    return t ? std::optional<bool>(t->usb) : std::nullopt;
+}
+
+// `DEV 1|2 STATE RATECODE`: the state a flag word (locked|unlocked), or for
+// the bus-bound spellings a number (0 is unlocked).
+Result digitalInput(const Context& c, const Words& a, Buses buses) {
+    if (a.size() != 4) return c.bad();
+    const auto input = u32(a[1], 2);
+    std::optional<bool> locked;
+    if (buses == Buses::Either) locked = flag(a[2]);
+    else if (const auto n = u32(a[2])) locked = *n != 0;
+    const auto code = byte(a[3]);
+    if (!input || *input == 0 || !locked || !code) return c.bad();
+    Result error;
+    const auto usb = onUsbBus(c, a[0], buses, error);
+    if (!usb) return error;
+    if (*usb)
+        return onUsbModel(c.rig, a[0], [&](UsbDeviceModel& m) { m.inputs[*input] = UsbInputState{*locked, *code}; });
     return onFirmware(
-        c.rig, device, [&](FwFirmware& f) { return f.setDigitalInput(static_cast<int>(input), present, code); },
-        "device " + device + " has no digital input " + std::to_string(input));
+        c.rig, a[0], [&](FwFirmware& f) { return f.setDigitalInput(static_cast<int>(*input), *locked, *code); },
+        "device " + a[0] + " has no digital input " + a[1]);
 }
 
-Result usbInput(const Context& c, const std::string& device, std::uint32_t input, bool locked, std::uint8_t code) {
-    return onUsbModel(c.rig, device, [&](UsbDeviceModel& m) { m.inputs[input] = UsbInputState{locked, code}; });
-}
-
-Result firmwareMessage(const Context& c, const std::string& device, std::uint8_t message) {
-    return onFirmware(c.rig, device, [&](FwFirmware& f) { f.deviceMessage(message); return true; }, {});
-}
-
-Result usbMessage(const Context& c, const std::string& device, std::uint8_t message) {
-    return onUsbModel(c.rig, device, [&](UsbDeviceModel& m) { queueMessage(m, message); });
+// `DEV BYTE`: a message from the device's front panel or firmware.
+Result message(const Context& c, const Words& a, Buses buses) {
+    const auto b = a.size() == 2 ? byte(a[1]) : std::nullopt;
+    if (!b) return c.bad();
+    Result error;
+    const auto usb = onUsbBus(c, a[0], buses, error);
+    if (!usb) return error;
+    if (*usb) return onUsbModel(c.rig, a[0], [&](UsbDeviceModel& m) { queueMessage(m, *b); });
+    return onFirmware(c.rig, a[0], [&](FwFirmware& f) { f.deviceMessage(*b); return true; }, {});
 }
 
 const std::map<std::string, Command>& table() {
@@ -363,54 +387,17 @@ const std::map<std::string, Command>& table() {
           }}},
         {"input",
          {"input DEV 1|2 locked|unlocked RATECODE",
-          [](const Context& c, const Words& a) {
-              const auto input = a.size() == 4 ? u32(a[1], 2) : std::nullopt;
-              const auto locked = a.size() == 4 ? flag(a[2]) : std::nullopt;
-              const auto code = a.size() == 4 ? byte(a[3]) : std::nullopt;
-              if (!input || *input == 0 || !locked || !code) return c.bad();
-              const auto t = findTarget(c.rig, a[0]);
-              if (!t) return failure("unknown device: " + a[0]);
-              return t->usb ? usbInput(c, a[0], *input, *locked, *code) : firmwareInput(c, a[0], *input, *locked, *code);
-          }}},
+          [](const Context& c, const Words& a) { return digitalInput(c, a, Buses::Either); }}},
         {"digital-input",
          {"digital-input DEV 1|2 PRESENT RATECODE",
-          [](const Context& c, const Words& a) {
-              const auto input = a.size() == 4 ? u32(a[1], 2) : std::nullopt;
-              const auto present = a.size() == 4 ? u32(a[2]) : std::nullopt;
-              const auto code = a.size() == 4 ? byte(a[3]) : std::nullopt;
-              if (!input || *input == 0 || !present || !code) return c.bad();
-              return firmwareInput(c, a[0], *input, *present != 0, *code);
-          }}},
+          [](const Context& c, const Words& a) { return digitalInput(c, a, Buses::FireWire); }}},
         {"usb-input",
          {"usb-input DEV 1|2 LOCKED RATECODE",
-          [](const Context& c, const Words& a) {
-              const auto input = a.size() == 4 ? u32(a[1], 2) : std::nullopt;
-              const auto locked = a.size() == 4 ? u32(a[2]) : std::nullopt;
-              const auto code = a.size() == 4 ? byte(a[3]) : std::nullopt;
-              if (!input || *input == 0 || !locked || !code) return c.bad();
-              return usbInput(c, a[0], *input, *locked != 0, *code);
-          }}},
-        {"message",
-         {"message DEV BYTE",
-          [](const Context& c, const Words& a) {
-              const auto b = a.size() == 2 ? byte(a[1]) : std::nullopt;
-              if (!b) return c.bad();
-              const auto t = findTarget(c.rig, a[0]);
-              if (!t) return failure("unknown device: " + a[0]);
-              return t->usb ? usbMessage(c, a[0], *b) : firmwareMessage(c, a[0], *b);
-          }}},
+          [](const Context& c, const Words& a) { return digitalInput(c, a, Buses::Usb); }}},
+        {"message", {"message DEV BYTE", [](const Context& c, const Words& a) { return message(c, a, Buses::Either); }}},
         {"device-message",
-         {"device-message DEV BYTE",
-          [](const Context& c, const Words& a) {
-              const auto b = a.size() == 2 ? byte(a[1]) : std::nullopt;
-              return b ? firmwareMessage(c, a[0], *b) : c.bad();
-          }}},
-        {"usb-message",
-         {"usb-message DEV BYTE",
-          [](const Context& c, const Words& a) {
-              const auto b = a.size() == 2 ? byte(a[1]) : std::nullopt;
-              return b ? usbMessage(c, a[0], *b) : c.bad();
-          }}},
+         {"device-message DEV BYTE", [](const Context& c, const Words& a) { return message(c, a, Buses::FireWire); }}},
+        {"usb-message", {"usb-message DEV BYTE", [](const Context& c, const Words& a) { return message(c, a, Buses::Usb); }}},
         {"avc-reply",
          {"avc-reply DEV RESPONSECODE",
           [](const Context& c, const Words& a) {
