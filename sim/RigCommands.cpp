@@ -1,9 +1,7 @@
 // Rig commands: each command's words, checks and action on the rig.
 #include "sim/RigCommands.h"
 
-#include <cerrno>
 #include <cstdint>
-#include <cstdlib>
 #include <map>
 
 #include "os/NumberText.h"
@@ -466,12 +464,20 @@ const std::map<std::string, Command>& table() {
 }  // namespace
 
 std::optional<std::uint32_t> rigNumber(const std::string& text) {
-    if (text.empty() || text[0] == '-' || text[0] == '+' || text[0] == ' ') return std::nullopt;
-    errno = 0;
-    char* end = nullptr;
     const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
-    const unsigned long long v = std::strtoull(text.c_str(), &end, hex ? 16 : 10);
-    if (errno != 0 || end == nullptr || *end != '\0' || v > 0xFFFFFFFFull) return std::nullopt;
+    const std::size_t first = hex ? 2 : 0;
+    if (text.size() == first) return std::nullopt;
+    std::uint64_t v = 0;
+    for (std::size_t i = first; i < text.size(); ++i) {
+        const char c = text[i];
+        int d = -1;
+        if (c >= '0' && c <= '9') d = c - '0';
+        else if (hex && c >= 'a' && c <= 'f') d = c - 'a' + 10;
+        else if (hex && c >= 'A' && c <= 'F') d = c - 'A' + 10;
+        if (d < 0) return std::nullopt;  // also a NUL inside the word
+        v = v * (hex ? 16 : 10) + static_cast<std::uint64_t>(d);
+        if (v > 0xFFFFFFFFull) return std::nullopt;
+    }
     return static_cast<std::uint32_t>(v);
 }
 

@@ -65,7 +65,9 @@ TEST_F(RigCommandsTest, EveryCommandRefusesMissingAndJunkWordsWithoutActing) {
 
 TEST_F(RigCommandsTest, NumbersOutOfRangeOrNotWholeAreRefused) {
     ASSERT_TRUE(run({"dropouts", "7"}).ok);
-    for (const char* bad : {"-1", "+1", "4294967296", "12abc", "", "0x"}) {
+    // A word holding a NUL (a script's stray byte) is no number either.
+    for (const std::string& bad : std::vector<std::string>{"-1", "+1", "4294967296", "12abc", "", "0x", " 1", "0x-1", "0x+1",
+                                  std::string("\0", 1), std::string("1\0", 2), std::string("0x\0", 3)}) {
         const RigCommandResult r = run({"dropouts", bad});
         EXPECT_FALSE(r.ok) << bad;
         EXPECT_EQ(r.error, "sim dropouts N") << bad;
@@ -73,6 +75,10 @@ TEST_F(RigCommandsTest, NumbersOutOfRangeOrNotWholeAreRefused) {
     EXPECT_EQ(dropouts(*rig), 7u);
     ASSERT_TRUE(run({"dropouts", "0x10"}).ok);
     EXPECT_EQ(dropouts(*rig), 16u);
+    EXPECT_EQ(rigNumber("4294967295"), 0xFFFFFFFFu);
+    EXPECT_EQ(rigNumber("0XfffFFFFF"), 0xFFFFFFFFu);
+    EXPECT_EQ(rigNumber("0x100000000"), std::nullopt);
+    EXPECT_EQ(rigNumber("007"), 7u);
 
     EXPECT_FALSE(run({"version", "0x02"}).ok);
     EXPECT_FALSE(run({"version", "100"}).ok);
@@ -104,6 +110,7 @@ TEST_F(RigCommandsTest, PlugAndUnplugActAndSayWhat) {
     EXPECT_EQ(run({"usb-message", "1", "4"}).error, "not a USB device: 1");
     EXPECT_EQ(run({"usb-message", "nowhere", "4"}).error, "unknown USB device: nowhere");
     EXPECT_EQ(run({"knob", "16", "1", "0", "-1"}).error, "not a FireWire device: 16");
+    EXPECT_EQ(run({"unplug", std::string("1\0", 2)}).error, std::string("unknown device: 1\0", 18));
 
     // The same words reach a USB device.
     r = run({"unplug", "16"});

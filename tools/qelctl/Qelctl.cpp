@@ -17,9 +17,7 @@ std::optional<CommandError> failed(Status status) {
 std::optional<CommandError> usage(const std::string& message) { return CommandError{0, message}; }
 std::string quoted(const std::string& s) { return "\"" + s + "\""; }
 
-namespace {
-// Words separated by blanks; a double-quoted word may hold blanks.
-std::vector<std::string> splitWords(const std::string& line) {
+std::vector<std::string> splitScriptLine(const std::string& line) {
     std::vector<std::string> words;
     std::size_t i = 0;
     while (i < line.size()) {
@@ -39,7 +37,6 @@ std::vector<std::string> splitWords(const std::string& line) {
     }
     return words;
 }
-}  // namespace
 
 std::optional<std::uint32_t> parseU32(const std::string& text) { return sim::rigNumber(text); }
 
@@ -185,7 +182,7 @@ int Qelctl::run(const std::vector<std::string>& argsIn, std::istream& in, std::o
         std::string line;
         while (std::getline(in, line)) {
             if (const auto hash = line.find('#'); hash != std::string::npos) line.erase(hash);
-            ok = runLine(splitWords(line), out, err) && ok;
+            ok = runLine(splitScriptLine(line), out, err) && ok;
         }
         return ok ? 0 : 1;
     }

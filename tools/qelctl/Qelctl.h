@@ -109,6 +109,10 @@ std::optional<CommandError> failed(Status status);
 std::optional<CommandError> usage(const std::string& message);
 std::string quoted(const std::string& s);
 
+// The words of a script line: separated by blanks, a double-quoted word may
+// hold blanks (an unclosed quote runs to the end of the line).
+std::vector<std::string> splitScriptLine(const std::string& line);
+
 // Strict number parsing for arguments: decimal or 0x-hex, whole text.
 std::optional<std::uint32_t> parseU32(const std::string& text);
 std::optional<double> parseDouble(const std::string& text);
