@@ -143,7 +143,7 @@ std::optional<std::uint32_t> Rig::findDevice(const std::string& nameOrId) const 
     if (!nameOrId.empty()) {
         char* end = nullptr;
         const unsigned long v = std::strtoul(nameOrId.c_str(), &end, 0);
-        if (end != nullptr && *end == '\0' && std::isdigit(static_cast<unsigned char>(nameOrId[0])) &&
+        if (end == nameOrId.c_str() + nameOrId.size() && std::isdigit(static_cast<unsigned char>(nameOrId[0])) &&
             fw_.count(static_cast<std::uint32_t>(v)) != 0)
             return static_cast<std::uint32_t>(v);
     }
