@@ -558,6 +558,11 @@ bool Rig::unregisterNotification(std::uint32_t id) {
     return notifications_.erase(id) != 0;
 }
 
+std::size_t Rig::notificationCount() const {
+    std::lock_guard lock(mutex_);
+    return notifications_.size();
+}
+
 void Rig::notify(const os::Guid& guid, std::uint32_t code, const std::string& path) {
     std::vector<DeviceChangeCallback> targets;
     {

@@ -188,6 +188,7 @@ public:
     using DeviceChangeCallback = std::function<void(std::uint32_t eventCode, const std::string& path)>;
     std::uint32_t registerNotification(const os::Guid& guid, DeviceChangeCallback cb);
     bool unregisterNotification(std::uint32_t id);
+    std::size_t notificationCount() const;  // device-change registrations
     bool isFile(std::uint32_t id) const;
     std::size_t fileCount() const;  // handles open on the drivers
 

@@ -242,6 +242,17 @@ const std::map<std::string, Command>& table() {
               c.rig.setDelay(code, *ms);
               return done();
           }}},
+        {"ignore-cancel",
+         {"ignore-cancel REQUEST_NAME|CODE|all on|off (delayed requests issued from now on)",
+          [](const Context& c, const Words& a) {
+              if (a.size() != 2) return c.bad();
+              const std::uint32_t code = a[0] == "all" ? 0 : request(a[0]);
+              const auto on = flag(a[1]);
+              if (code == 0 && a[0] != "all") return unknownRequest(a[0]);
+              if (!on) return c.bad();
+              c.rig.setIgnoresCancel(code, *on);
+              return done();
+          }}},
         {"answer",
          {"answer REQUEST_NAME|CODE [B0 B1 ...] (hex bytes: the next answer, at most 4096)",
           [](const Context& c, const Words& a) {

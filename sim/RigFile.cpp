@@ -172,6 +172,15 @@ std::int16_t dbToVolume(double db) { return static_cast<std::int16_t>(std::clamp
 class Parser {
 public:
     RigDescription run(std::string_view text) {
+        read(text);
+        finish();
+        return std::move(d_);
+    }
+
+private:
+    enum class Section { None, Driver, FireWire, Usb, Timeline };
+
+    void read(std::string_view text) {
         if (text.size() > L::kMaxText) failAt(0, "the text is longer than " + std::to_string(L::kMaxText) + " bytes");
         std::size_t lineNo = 0;
         std::size_t pos = 0;
@@ -192,6 +201,10 @@ public:
                 continue;
             }
             const Words w(lineNo, line);
+            if (w.key() == "base") {
+                base(w);
+                continue;
+            }
             switch (section_) {
             case Section::None: w.fail("'" + std::string(w.key()) + "' outside a section");
             case Section::Driver: driverKey(w); break;
@@ -200,17 +213,24 @@ public:
             case Section::Timeline: timelineKey(w); break;
             }
         }
-        finish();
-        return std::move(d_);
     }
 
-private:
-    enum class Section { None, Driver, FireWire, Usb, Timeline };
+    // `base default`, before anything else: the compiled-in rig's devices and
+    // settings, which the rest of the file adds to and overrides.
+    void base(const Words& w) {
+        w.expect(2, 2, "base default");
+        if (w[1] != "default") w.fail("the only base is 'default', not '" + std::string(w[1]) + "'");
+        if (started_) w.fail("'base' comes before every section");
+        read(defaultRigText());
+        finishDevice();
+        section_ = Section::None;
+    }
 
     void section(std::size_t lineNo, std::string_view line) {
         if (line.back() != ']') failAt(lineNo, "a section header ends with ']'");
         const Words w(lineNo, line.substr(1, line.size() - 2));
         if (w.size() == 0) w.fail("empty section header");
+        started_ = true;
         finishDevice();
         if (w.key() == "driver" || w.key() == "timeline") {
             w.expect(1, 1, "[driver] or [timeline]");
@@ -474,26 +494,49 @@ private:
     // `at TIME COMMAND ...`: the command's words are checked once the whole
     // file is read. `reenumerate DEVICE MS` is two events, the device leaving
     // now and coming back after MS, so the runner never sleeps in a command.
+    //
+    // `at TIME repeat N every PERIOD EVENT ...` is the event N times, PERIOD
+    // apart (storms and floods).
     void timelineKey(const Words& w) {
         if (w.key() != "at" || w.size() < 3) w.fail("expected: at TIME EVENT ...");
+        const std::chrono::milliseconds at = parseTime(w, 1);
+        std::size_t first = 2;
+        std::uint32_t times = 1;
+        std::chrono::milliseconds period{0};
+        if (w[2] == "repeat") {
+            if (w.size() < 7 || w[4] != "every") w.fail("expected: at TIME repeat N every PERIOD EVENT ...");
+            times = w.u32(3, "the repeat count", L::kMaxEvents);
+            if (times == 0) w.fail("the repeat count must be 1 or more");
+            period = parseTime(w, 5);
+            first = 6;
+        }
+        for (std::uint32_t n = 0; n < times; ++n) {
+            const std::chrono::milliseconds when = at + period * n;
+            if (when > L::kMaxTime) w.fail("the event fires after 24 h");
+            timelineEvent(w, when, first);
+        }
+    }
+
+    // One firing of the event whose name is word `first`.
+    void timelineEvent(const Words& w, std::chrono::milliseconds at, std::size_t first) {
         RigEvent e;
-        e.at = parseTime(w, 1);
+        e.at = at;
         e.line = w.line();
-        const std::string what(w[2]);
+        const std::string what(w[first]);
         if (what == "reenumerate") {
-            w.expect(5, 5, "at TIME reenumerate DEVICE MS");
-            const std::uint32_t ms = w.u32(4, "the time away (ms)", 60000);
+            w.expect(first + 3, first + 3, "at TIME reenumerate DEVICE MS");
+            const std::uint32_t ms = w.u32(first + 2, "the time away (ms)", 60000);
             RigEvent back = e;
             back.at += std::chrono::milliseconds(ms);
             if (back.at > L::kMaxTime) w.fail("the device comes back after 24 h");
-            e.words = {"unplug", std::string(w[3])};
-            back.words = {"plug", std::string(w[3])};
+            e.words = {"unplug", std::string(w[first + 1])};
+            back.words = {"plug", std::string(w[first + 1])};
             add(w, std::move(e));
             add(w, std::move(back));
             return;
         }
         if (!RigCommands::has(what)) w.fail("unknown event '" + what + "'");
-        for (std::size_t i = 2; i < w.size(); ++i) e.words.emplace_back(w[i]);
+        for (std::size_t i = first; i < w.size(); ++i) e.words.emplace_back(w[i]);
         add(w, std::move(e));
     }
 
@@ -559,6 +602,7 @@ private:
     std::vector<std::size_t> meterLines_, volumeLines_;
     std::size_t currentSyncLine_ = 0, deviceLine_ = 0;
     std::size_t channelCount_ = 0;
+    bool started_ = false;  // a section was opened
 };
 
 }  // namespace

@@ -465,6 +465,75 @@ TEST(RigFile, TimelineIsOrderedByTimeThenByLine) {
     EXPECT_EQ(rig->presentUsbDevices(), std::vector<std::uint32_t>{2});
 }
 
+// Storms and floods: one line, many events.
+TEST(RigFile, RepeatFiresAnEventNTimesAPeriodApart) {
+    sim::Timeline timeline;
+    auto rig = load("[firewire 1]\nblocks 1\n[usb 2]\n[timeline]\n"
+                    "at 1s repeat 3 every 250ms bus-reset\n"
+                    "at 1.1s repeat 2 every 1s reenumerate 2 100\n"
+                    "at 2s repeat 1 every 0ms knob 1 1 0 -3\n",
+                    &timeline);
+    ASSERT_NE(rig, nullptr);
+    using W = std::vector<std::string>;
+    std::vector<std::pair<std::chrono::milliseconds, W>> got;
+    for (const auto& e : timeline) got.emplace_back(e.at, e.words);
+    const std::vector<std::pair<std::chrono::milliseconds, W>> want = {
+        {1000ms, W{"bus-reset"}}, {1100ms, W{"unplug", "2"}},  {1200ms, W{"plug", "2"}},
+        {1250ms, W{"bus-reset"}}, {1500ms, W{"bus-reset"}},    {2000ms, W{"knob", "1", "1", "0", "-3"}},
+        {2100ms, W{"unplug", "2"}}, {2200ms, W{"plug", "2"}},
+    };
+    EXPECT_EQ(got, want);
+    for (const auto& e : timeline) EXPECT_EQ(e.line, e.words[0] == "bus-reset" ? 5u : e.words[0] == "knob" ? 7u : 6u);
+
+    for (const auto& [text, expected] : std::vector<std::pair<std::string, std::string>>{
+             {"[timeline]\nat 1s repeat 0 every 1s bus-reset\n", "line 2: the repeat count must be 1 or more"},
+             {"[timeline]\nat 1s repeat 3 each 1s bus-reset\n", "line 2: expected: at TIME repeat N every PERIOD EVENT"},
+             {"[timeline]\nat 1s repeat 3 every 1s\n", "line 2: expected: at TIME repeat N every PERIOD EVENT"},
+             {"[timeline]\nat 1s repeat x every 1s bus-reset\n", "line 2: the repeat count must be a number"},
+             {"[timeline]\nat 1s repeat 3 every soon bus-reset\n", "line 2: time must be like"},
+             {"[timeline]\nat 1s repeat 3 every 1s bus-rest\n", "line 2: unknown event 'bus-rest'"},
+             {"[timeline]\nat 1s repeat 3 every 1s knob 1 1 0 -3\n", "line 2: unknown device: 1"},
+             {"[timeline]\nat 1s repeat 10001 every 1ms bus-reset\n", "line 2: the repeat count must be a number from 0 to 10000"},
+             {"[timeline]\nat 1s repeat 6000 every 1ms bus-reset\nat 2s repeat 5000 every 1ms bus-reset\n",
+              "line 3: more than 10000 events"},
+             {"[timeline]\nat 23h repeat 3 every 1h bus-reset\n", "line 2: time must be like"},
+             {"[timeline]\nat 86399s repeat 3 every 1s bus-reset\n", "line 2: the event fires after 24 h"},
+         }) {
+        const std::string error = errorOf(text);
+        EXPECT_EQ(error.rfind(expected, 0), 0u) << "text: " << text << "\nerror: " << error;
+    }
+}
+
+// A scenario file names only what it adds to the compiled-in rig.
+TEST(RigFile, BaseDefaultStartsFromTheCompiledInRig) {
+    sim::Timeline timeline;
+    auto rig = load("# a comment first\nbase default\n\n[driver]\nrate 96000\ndropouts 7\n"
+                    "[firewire 5]\nname Extra\nmodel Kavro 1814\nblocks 1\npresent no\n"
+                    "[timeline]\nat 1s plug 5\nat 1s knob 2 8 0 -6\n",
+                    &timeline);
+    ASSERT_NE(rig, nullptr);
+    EXPECT_EQ(rig->presentFwDevices(), (std::vector<std::uint32_t>{1, 2}));
+    EXPECT_EQ(rig->presentUsbDevices(), std::vector<std::uint32_t>{16});
+    EXPECT_EQ(rig->sampleRates().current, 96000u);
+    EXPECT_EQ(rig->sampleRates().possible.size(), 6u);  // kept from the base
+    std::uint32_t dropouts = 0;
+    rig->withControlPanel([&](sim::ControlPanelState& s) { dropouts = s.dropouts; });
+    EXPECT_EQ(dropouts, 7u);
+    ASSERT_EQ(timeline.size(), 2u);
+    for (const auto& e : timeline) EXPECT_TRUE(sim::applyRigEvent(*rig, e)) << e.line;
+    EXPECT_EQ(rig->presentFwDevices(), (std::vector<std::uint32_t>{1, 2, 5}));
+
+    // Errors keep the file's own line numbers.
+    EXPECT_EQ(errorOf("base default\n[firewire 2]\n"), "line 2: device 2 is described twice");
+    EXPECT_EQ(errorOf("base default\n[timeline]\nat 1s knob 9 1 0 0\n"), "line 3: unknown device: 9");
+    EXPECT_EQ(errorOf("[driver]\nrate 48000\nbase default\n"), "line 3: 'base' comes before every section");
+    EXPECT_EQ(errorOf("[driver]\n\n[timeline]\n\nbase default\n"), "line 5: 'base' comes before every section");
+    EXPECT_EQ(errorOf("[firewire 3]\nbase default\n"), "line 2: 'base' comes before every section");
+    EXPECT_EQ(errorOf("base other\n"), "line 1: the only base is 'default', not 'other'");
+    EXPECT_EQ(errorOf("base\n"), "line 1: expected: base default");
+    EXPECT_EQ(errorOf("base default\nbase default\n"), "line 2: 'base' comes before every section");
+}
+
 TEST(RigFile, EventsChangeTheRigTheyName) {
     sim::Timeline timeline;
     auto rig = load("[firewire 1]\nname Desk\nblocks 1 2\nmeters 2\n[usb 0x10]\nname Box\n[timeline]\n"
