@@ -59,6 +59,7 @@ Status Device::openMixerDevice() {
     // one need not be this device.
     const Status status = fw_->openDevice(props_.interfaceGuid, id);
     if (status != QEL_OK) return status;
+    props_.deviceId = id;  // plugged back on another port: a new identifier
     fw_->initHsci();
     ReadSyncSource();
     return status;

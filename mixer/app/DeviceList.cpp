@@ -134,10 +134,17 @@ Device* CDeviceList::findDevice(std::uint32_t deviceId, std::uint32_t busKind) c
     return nullptr;
 }
 
-// A device is known by its bus and the driver's identifier: a second unit of
-// a listed model is a device of its own.
+// A device is known by its bus and the driver's identifier, or by its serial
+// number: one plugged back under a new identifier (another port) is the
+// listed one, whose mixer opens it again by serial (Device::openMixerDevice).
+// A second unit of a listed model is a device of its own.
 bool CDeviceList::isListed(const DEVICE_PROPS& props) const {
-    return findDevice(props.deviceId, props.busKind) != nullptr;
+    for (const auto& d : devices_) {
+        const DEVICE_PROPS& p = d->props();
+        if (p.busKind != props.busKind) continue;
+        if (p.deviceId == props.deviceId || (!props.lookupName.empty() && p.lookupName == props.lookupName)) return true;
+    }
+    return false;
 }
 
 bool CDeviceList::hasConfig(const DEVICE_PROPS& props) const {

@@ -395,6 +395,36 @@ TEST_F(DeviceListTest, ArrivedDevicesBehindKnownOnesAreFound) {
     EXPECT_EQ(list->size(), 4u);
 }
 
+// On another port the driver gives the device a new identifier; its serial
+// number says it is the listed one, and its mixer takes it back.
+TEST_F(DeviceListTest, ADevicePluggedBackUnderANewIdentifierIsTheListedOne) {
+    auto list = make(shippedConfig());
+    ASSERT_EQ(list->size(), 3u);
+    Device* d1814 = list->findDevice(2, 1);
+    ASSERT_NE(d1814, nullptr);
+    sim::FwDeviceModel moved;
+    rig->withFwDevice(2, [&](sim::FwDeviceModel& m) { moved = m; });
+    rig->unplug(2);
+    moved.id = 9;
+    rig->addFwDevice(moved);
+    EXPECT_EQ(list->AddArrivedDevice(), 0u);
+    EXPECT_EQ(list->size(), 3u);
+
+    EXPECT_EQ(d1814->openMixerDevice(), QEL_OK);
+    EXPECT_EQ(d1814->props().deviceId, 9u);
+    EXPECT_EQ(list->findDevice(9, 1), d1814);
+    EXPECT_EQ(list->findDevice(2, 1), nullptr);
+    EXPECT_TRUE(d1814->fireWire()->isOpen());
+
+    // Another unit of the model, with a serial of its own, is a new device.
+    sim::FwDeviceModel other = moved;
+    other.id = 10;
+    other.serial = "K1814-009999";
+    rig->addFwDevice(other);
+    EXPECT_EQ(list->AddArrivedDevice(), 10u);
+    EXPECT_EQ(list->size(), 4u);
+}
+
 TEST_F(DeviceListTest, UsbDeviceArrivingLaterNeedsItsModelInTheFile) {
     rig->usbRemove(0x10);
     auto list = make(configWith({"Kavro 610", "Kavro 1814"}));
