@@ -1,5 +1,8 @@
 #include "controlpanel/app/DlgPgChannels.h"
 
+#include <map>
+#include <optional>
+
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -95,10 +98,22 @@ void CDlgPgChannels::Refresh()
     const auto which = std::uint32_t(m_direction);
     if (drv.refreshChannels(which) == qel::QEL_OK) {
         const auto& channels = drv.channels(which);
+        // One device-properties request per device, not per channel: on a
+        // slow driver a refresh of 48 channels took 48 requests.
+        std::map<std::uint32_t, std::optional<qel::QEL_DEVICE_PROPERTIES>> devices;
         for (std::size_t i = 0; i < channels.size(); ++i) {
-            qel::QEL_DEVICE_PROPERTIES device;
-            if (drv.getDeviceProperties(channels[i].deviceId(), device) != qel::QEL_OK)
+            const std::uint32_t id = channels[i].deviceId();
+            auto known = devices.find(id);
+            if (known == devices.end()) {
+                qel::QEL_DEVICE_PROPERTIES record;
+                known = devices.emplace(id, drv.getDeviceProperties(id, record) == qel::QEL_OK
+                                                ? std::optional<qel::QEL_DEVICE_PROPERTIES>(record)
+                                                : std::nullopt)
+                            .first;
+            }
+            if (!known->second)
                 continue;
+            const qel::QEL_DEVICE_PROPERTIES& device = *known->second;
             const int row = m_list->InsertItem(int(i), View()->Text(device.deviceName()));
             m_list->SetItemText(row, 1, View()->Text(channels[i].channelName()));
             m_list->SetItemData(row, qint64(i));

@@ -1,5 +1,6 @@
 #include "controlpanel/app/QEL_CPLView.h"
 
+#include <QTimerEvent>
 #include <QFrame>
 
 #include "controlpanel/app/ControlPanelIds.h"
@@ -220,7 +221,32 @@ void CQEL_CPLView::RefreshAfterDeviceChange()
 
 void CQEL_CPLView::OnDriverEvent()
 {
-    m_drv.drainEvents([this] { RefreshAllPages(); });
+    m_drv.drainEvents([this] { RefreshForEvents(); });
+}
+
+// The first event refreshes at once; more within the period are taken
+// together into one refresh at its end.
+void CQEL_CPLView::RefreshForEvents()
+{
+    if (m_eventRefreshTimer.isActive()) {
+        m_eventRefreshPending = true;
+        return;
+    }
+    RefreshAllPages();
+    m_eventRefreshTimer.start(kEventRefreshMs, this);
+}
+
+void CQEL_CPLView::timerEvent(QTimerEvent* e)
+{
+    if (e->timerId() != m_eventRefreshTimer.timerId()) {
+        QWidget::timerEvent(e);
+        return;
+    }
+    m_eventRefreshTimer.stop();
+    if (m_eventRefreshPending) {
+        m_eventRefreshPending = false;
+        RefreshForEvents();
+    }
 }
 
 bool CQEL_CPLView::OnDeviceChange(unsigned eventCode, const QString& name)

@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QIcon>
 #include <QList>
+#include <QBasicTimer>
 #include <QWidget>
 
 #include <array>
@@ -78,18 +79,27 @@ public:
 
     static QList<QIcon> ImageList();
 
+    // Driver events refresh every page at most once per this period: a storm
+    // of events (a device plugged in and out, a host restarting its streams)
+    // must not keep the window busy refreshing.
+    static constexpr int kEventRefreshMs = 100;
+
 protected:
     bool event(QEvent* e) override;
+    void timerEvent(QTimerEvent* e) override;
 
 private:
     void OnSelChangedTree();
     void OnDriverEvent();
+    void RefreshForEvents();
     void HideAllPages();
     void StartNotificator();
 
     qel::cpl::CDrv& m_drv;
     qel::os::IOs& m_os;
     bool m_startOnSettings;
+    QBasicTimer m_eventRefreshTimer;  // holds off the next refresh for driver events
+    bool m_eventRefreshPending = false;
 
     CTreeCtrlEx* m_tree = nullptr;
     std::array<QTreeWidgetItem*, 6> m_items{};

@@ -98,13 +98,18 @@ Status CDrv::setSyncParameter(std::uint32_t value) {
 
 std::uint32_t CDrv::drainEvents(const std::function<void()>& refreshAll) {
     std::uint32_t fetched = 0;
+    bool refresh = false;
     while (fetched < kMaxEventsPerDrain) {
         std::uint8_t record[12] = {};
         if (requestRecord(QEL_REQ_GET_EVENT, nullptr, 0, record, sizeof record) != QEL_OK) break;
         ++fetched;
         const std::uint32_t kind = os::getLe32(record, 0);
-        if ((kind == kEventStreamingRestarted || kind == kEventConfigurationChanged) && refreshAll) refreshAll();
+        refresh = refresh || kind == kEventStreamingRestarted || kind == kEventConfigurationChanged;
     }
+    // One refresh shows the state after them all: a storm of events (a device
+    // plugged in and out, a host opening the device again and again) does
+    // not read every page once per event.
+    if (refresh && refreshAll) refreshAll();
     return fetched;
 }
 

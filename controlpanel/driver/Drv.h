@@ -81,9 +81,9 @@ public:
     Status getSampleRateInfo() { return readSampleRateInfo(); }
 
     // Fetches driver events until the driver reports none (at most
-    // kMaxEventsPerDrain); each "streaming restarted" (2) or "configuration
-    // changed" (3) calls `refreshAll`, other kinds are dropped. Returns the
-    // number of events fetched.
+    // kMaxEventsPerDrain), then calls `refreshAll` once when any of them was
+    // "streaming restarted" (2) or "configuration changed" (3); other kinds
+    // are dropped. Returns the number of events fetched.
     std::uint32_t drainEvents(const std::function<void()>& refreshAll);
 
 private:

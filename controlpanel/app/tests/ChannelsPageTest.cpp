@@ -161,11 +161,15 @@ private slots:
     void unreadableRecordsAndNoDriver()
     {
         Start();
-        // A channel whose device cannot be read is left out.
-        m_rig->failNext(qel::QEL_REQ_GET_DEVICE_PROPERTIES, 1, 0xE0000001, 2);
+        // The channels of a device that cannot be read are left out; its
+        // properties are asked once for all of them.
+        m_rig->takeTrace();
+        m_rig->failNext(qel::QEL_REQ_GET_DEVICE_PROPERTIES, 1, 0xE0000001);
         In()->Refresh();
-        QCOMPARE(List(In())->GetItemCount(), 23);
-        QCOMPARE(Row(In(), 2).at(1), QStringLiteral("Analog In 4"));
+        QCOMPARE(List(In())->GetItemCount(), 18);
+        QCOMPARE(Row(In(), 0).at(1), QStringLiteral("Analog In 1"));
+        QCOMPARE(Row(In(), 0).at(0), QStringLiteral("Stage 1814"));
+        QCOMPARE(Requests().count(QStringLiteral("QEL_REQ_GET_DEVICE_PROPERTIES")), 2);
         // One unreadable channel empties the list.
         m_rig->failNext(qel::QEL_REQ_GET_CHANNEL_PROPERTIES, 1, 0xE0000001, 5);
         In()->Refresh();

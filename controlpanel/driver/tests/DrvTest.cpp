@@ -377,11 +377,11 @@ TEST_F(CplDrv, ClockRequestsOnTheKeptRecords) {
 
 // ---------------------------------------------------------------- event drain
 
-TEST_F(CplDrv, DrainFetchesEveryEventAndRefreshesForKinds2And3Only) {
+TEST_F(CplDrv, DrainFetchesEveryEventAndRefreshesOnceForKinds2And3Only) {
     for (const std::uint32_t kind : {1u, 2u, 4u, 3u, 1u}) rig->queueDriverEvent(kind);
     int refreshes = 0;
     EXPECT_EQ(drv.drainEvents([&] { ++refreshes; }), 5u);
-    EXPECT_EQ(refreshes, 2);
+    EXPECT_EQ(refreshes, 1);
     const auto t = trace();
     ASSERT_EQ(t.size(), 6u);
     EXPECT_EQ(t[1], "fw QEL_REQ_GET_EVENT ok in=- out=020000000000000000000000");
@@ -390,7 +390,7 @@ TEST_F(CplDrv, DrainFetchesEveryEventAndRefreshesForKinds2And3Only) {
     rig->queueDriverEvent(1);
     rig->queueDriverEvent(4);
     EXPECT_EQ(drv.drainEvents([&] { ++refreshes; }), 2u);
-    EXPECT_EQ(refreshes, 2);
+    EXPECT_EQ(refreshes, 1);
     EXPECT_EQ(drv.drainEvents(nullptr), 0u);
 }
 
@@ -455,7 +455,7 @@ TEST_F(CplDrv, DrainIsBoundedAgainstADriverThatNeverRunsDry) {
     ASSERT_EQ(faulty.openDriver(), QEL_OK);
     int refreshes = 0;
     EXPECT_EQ(faulty.drainEvents([&] { ++refreshes; }), cpl::CDrv::kMaxEventsPerDrain);
-    EXPECT_EQ(refreshes, static_cast<int>(cpl::CDrv::kMaxEventsPerDrain));
+    EXPECT_EQ(refreshes, 1);
     EXPECT_EQ(count(trace(), "GET_EVENT"), 0);  // answered by the platform stand-in, not the rig
 }
 
