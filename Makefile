@@ -3,7 +3,7 @@ PRESET ?= default
 BUILD  := build/$(PRESET)
 JOBS   ?= $(shell nproc)
 
-.PHONY: run test build bootstrap configure asan tsan fuzz fuzz-long mingw windows windows-zip bench bench-gui screenshots clean
+.PHONY: run test faults build bootstrap configure asan tsan fuzz fuzz-long mingw windows windows-zip bench bench-gui screenshots clean
 
 # The mixer panel as a user gets it: an optimised build with debug symbols,
 # in its own folder, so that `make test` keeps its Debug build.
@@ -16,6 +16,11 @@ run:
 # default socket must not be picked up by them.
 test: build
 	cd $(BUILD) && QEL_SIM_SOCKET=$$PWD/no-rig-process.sock ctest --output-on-failure -j $(JOBS)
+
+# The fault matrix alone (also part of `make test`): every scenario of
+# resources/rigs/faults on the mixer panel and the control panel.
+faults: build
+	cd $(BUILD) && QEL_SIM_SOCKET=$$PWD/no-rig-process.sock ctest --output-on-failure -L faults -j $(JOBS)
 
 # The whole suite SOAK times over (default 30) with every core loaded.
 SOAK ?= 30

@@ -1,0 +1,87 @@
+// The control panel under a fault: its main frame on the rig; afterwards the
+// devices page lists the devices on the bus under the names the driver holds.
+#include <QIcon>
+
+#include "controlpanel/app/ControlPanelIds.h"
+#include "controlpanel/app/DlgPgDevices.h"
+#include "controlpanel/app/ListCtrlEx.h"
+#include "controlpanel/app/MainFrame.h"
+#include "controlpanel/app/QEL_CPLView.h"
+#include "controlpanel/app/TrayIcon.h"
+#include "controlpanel/app/TreeCtrlEx.h"
+#include "controlpanel/driver/Drv.h"
+#include "faults/ProgramUnderTest.h"
+#include "os/sim/SimOs.h"
+#include "sim/Rig.h"
+#include "ui/ControlId.h"
+
+#include <algorithm>
+
+namespace qel::faults {
+namespace {
+
+constexpr int kPages = 6;
+
+class ControlPanelUnderTest final : public ProgramUnderTest {
+public:
+    explicit ControlPanelUnderTest(sim::Rig& rig) : m_rig(rig) { CTrayIcon::OverrideAvailability(true); }
+    ~ControlPanelUnderTest() override { CTrayIcon::OverrideAvailability(std::nullopt); }
+
+    bool Start() override
+    {
+        m_os = std::make_unique<os::SimOs>(m_rig);
+        m_drv = std::make_unique<cpl::CDrv>(*m_os);
+        m_frame = std::make_unique<CMainFrame>(*m_drv, *m_os, false, QIcon());
+        m_frame->show();
+        return true;
+    }
+
+    void Tick(int n) override
+    {
+        CQEL_CPLView* view = m_frame->View();
+        view->Tree()->SelectItem(view->TreeItem(n % kPages));
+    }
+
+    std::vector<std::string> Check(const Expectations&) override
+    {
+        std::vector<std::string> faults;
+        std::vector<std::string> names;
+        for (std::uint32_t id : m_rig.presentFwDevices())
+            m_rig.withFwDevice(id, [&](sim::FwDeviceModel& m) { names.push_back(m.deviceName); });
+        auto* list = FindControl<CListCtrlEx>(m_frame->View()->DevicesPage(), IDC_DEVICE_LIST);
+        if (list == nullptr)
+            return {"the devices page has no list"};
+        std::vector<std::string> rows;
+        for (int r = 0; r < list->GetItemCount(); ++r)
+            rows.push_back(list->GetItemText(r, 0).toStdString());
+        std::sort(names.begin(), names.end());
+        std::sort(rows.begin(), rows.end());
+        if (rows != names) {
+            std::string shown, bus;
+            for (const auto& r : rows) shown += " \"" + r + "\"";
+            for (const auto& n : names) bus += " \"" + n + "\"";
+            faults.push_back("the devices page lists" + shown + "; the bus has" + bus);
+        }
+        return faults;
+    }
+
+    void Stop() override
+    {
+        m_frame.reset();
+        m_drv.reset();
+        m_os.reset();
+    }
+
+private:
+    sim::Rig& m_rig;
+    std::unique_ptr<os::SimOs> m_os;
+    std::unique_ptr<cpl::CDrv> m_drv;
+    std::unique_ptr<CMainFrame> m_frame;
+};
+
+}  // namespace
+
+const char* ProgramName() { return "control-panel"; }
+std::unique_ptr<ProgramUnderTest> MakeProgram(sim::Rig& rig) { return std::make_unique<ControlPanelUnderTest>(rig); }
+
+}  // namespace qel::faults

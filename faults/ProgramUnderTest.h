@@ -1,0 +1,38 @@
+#pragma once
+// The program a fault scenario runs: the mixer panel's main window
+// (FaultMixer.cpp) or the control panel's main frame (FaultControlPanel.cpp).
+// The two programs cannot share one process (each has its own About box and
+// application classes), so each is a harness program of its own over the
+// same scenarios.
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "faults/FaultScenario.h"
+
+namespace qel::sim {
+class Rig;
+}
+
+namespace qel::faults {
+
+class ProgramUnderTest {
+public:
+    virtual ~ProgramUnderTest() = default;
+    // Opens the program's window on the rig; false when it ended at start-up.
+    virtual bool Start() = 0;
+    // Called every 250 ms while the fault runs: what a user does meanwhile
+    // (the mixer shows its tabs in turn, the control panel its pages).
+    virtual void Tick(int n) = 0;
+    // After the fault: what differs from the device or from what the scenario
+    // expects, one text per fault found.
+    virtual std::vector<std::string> Check(const Expectations& expect) = 0;
+    // Closes the window and everything it opened on the rig.
+    virtual void Stop() = 0;
+};
+
+// Which program this harness runs ("mixer" or "control-panel").
+const char* ProgramName();
+std::unique_ptr<ProgramUnderTest> MakeProgram(sim::Rig& rig);
+
+}  // namespace qel::faults
