@@ -1,6 +1,8 @@
 // The "#:" directives of a fault scenario file.
 #include "faults/FaultScenario.h"
 
+#include "sim/RigFile.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
@@ -15,25 +17,12 @@ std::string_view Trim(std::string_view s)
     return s;
 }
 
-// "2s", "1.5s", "250ms"; at most a minute.
+// "2s", "1.5s", "250ms" as a rig file's timeline writes them; at most a minute.
 std::optional<std::chrono::milliseconds> Duration(std::string_view t)
 {
-    double scale = 0;
-    if (t.size() > 2 && t.substr(t.size() - 2) == "ms") {
-        scale = 1;
-        t.remove_suffix(2);
-    } else if (t.size() > 1 && t.back() == 's') {
-        scale = 1000;
-        t.remove_suffix(1);
-    }
-    if (scale == 0 || t.empty() || t.size() > 12) return std::nullopt;
-    for (const char c : t)
-        if (!std::isdigit(static_cast<unsigned char>(c)) && c != '.') return std::nullopt;
-    const std::string digits(t);
-    char* end = nullptr;
-    const double v = std::strtod(digits.c_str(), &end);
-    if (end != digits.c_str() + digits.size() || !(v >= 0) || v * scale > 60000) return std::nullopt;
-    return std::chrono::milliseconds(static_cast<long long>(v * scale + 0.5));
+    const auto d = sim::parseRigTime(t);
+    if (!d || *d > std::chrono::minutes(1)) return std::nullopt;
+    return d;
 }
 
 }  // namespace

@@ -151,20 +151,9 @@ std::optional<FwMemory::Signal> signalKind(std::string_view w) {
 }
 
 std::chrono::milliseconds parseTime(const Words& w, std::size_t i) {
-    std::string_view t = w[i];
-    double scale = 0;
-    if (t.size() > 2 && t.substr(t.size() - 2) == "ms") {
-        scale = 1;
-        t.remove_suffix(2);
-    } else if (t.size() > 1 && t.back() == 's') {
-        scale = 1000;
-        t.remove_suffix(1);
-    }
-    const auto v = scale > 0 ? parseNumber(t) : std::nullopt;
-    const double ms = v ? std::round(*v * scale) : -1;
-    if (!(ms >= 0 && ms <= static_cast<double>(L::kMaxTime.count())))
-        w.fail("time must be like 2s, 1.5s or 250ms (at most 24 h), not '" + std::string(w[i]) + "'");
-    return std::chrono::milliseconds(static_cast<std::int64_t>(ms));
+    const auto t = parseRigTime(w[i]);
+    if (!t) w.fail("time must be like 2s, 1.5s or 250ms (at most 24 h), not '" + std::string(w[i]) + "'");
+    return *t;
 }
 
 std::int16_t dbToVolume(double db) { return static_cast<std::int16_t>(std::clamp(std::round(db * 256.0), -32768.0, 32767.0)); }
@@ -606,6 +595,21 @@ private:
 };
 
 }  // namespace
+
+std::optional<std::chrono::milliseconds> parseRigTime(std::string_view t) {
+    double scale = 0;
+    if (t.size() > 2 && t.substr(t.size() - 2) == "ms") {
+        scale = 1;
+        t.remove_suffix(2);
+    } else if (t.size() > 1 && t.back() == 's') {
+        scale = 1000;
+        t.remove_suffix(1);
+    }
+    const auto v = scale > 0 ? parseNumber(t) : std::nullopt;
+    const double ms = v ? std::round(*v * scale) : -1;
+    if (!(ms >= 0 && ms <= static_cast<double>(L::kMaxTime.count()))) return std::nullopt;
+    return std::chrono::milliseconds(static_cast<std::int64_t>(ms));
+}
 
 std::optional<RigDescription> parseRig(std::string_view text, std::string& error) {
     try {

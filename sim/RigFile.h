@@ -80,6 +80,9 @@ struct RigEvent {
 // within the same time).
 using Timeline = std::vector<RigEvent>;
 
+// A time of a timeline: "2s", "1.5s", "250ms", at most 24 h.
+std::optional<std::chrono::milliseconds> parseRigTime(std::string_view text);
+
 // Applies one event now; false when the rig refuses it (a device already
 // present or absent, an event its firmware does not take).
 bool applyRigEvent(Rig& rig, const RigEvent& event);
