@@ -65,8 +65,17 @@ void QelAvcEventHandler::run() {
     const os::Handle handles[2] = {stopEvent_, notifyEvent_};
     Status result = QEL_OK;
     for (;;) {
-        const std::uint32_t r = os_.waitForAny(handles, 2, os::kInfinite);
+        bool retry = false;
+        {
+            std::lock_guard lock(lock_);
+            retry = !unarmed_.empty();
+        }
+        const std::uint32_t r = os_.waitForAny(handles, 2, retry ? kRearmRetryMs : os::kInfinite);
         if (r == os::kWaitObject0) break;
+        if (r == os::kWaitTimeout && retry) {
+            retryRearms();
+            continue;
+        }
         if (r != os::kWaitObject0 + 1) {
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
             continue;
@@ -148,8 +157,7 @@ bool QelAvcEventHandler::deliver(Status& result) {
         }
         // Armed before the window hears of the value, so that the next change
         // is not missed; the request runs without the lock a stop needs.
-        AvcFrame answer;
-        avcTransactionOn(*transport_, rearm, answer);
+        this->rearm(target.command, rearm);
         if (!updated) continue;
         std::lock_guard lock(lock_);
         if (stopping_) {
@@ -220,9 +228,35 @@ void QelAvcEventHandler::remove(const AVC_NotifyCMD& command) {
     std::lock_guard lock(lock_);
     for (auto it = messages_.begin(); it != messages_.end(); ++it)
         if (it->command != nullptr && it->command->code() == command.code()) {
+            AVC_NotifyCMD* const removed = it->command;
             messages_.erase(it);
+            if (std::none_of(messages_.begin(), messages_.end(), [&](const WndMessage& m) { return m.command == removed; }))
+                std::erase(unarmed_, removed);
             return;
         }
+}
+
+void QelAvcEventHandler::rearm(AVC_NotifyCMD* command, const AvcFrame& frame) {
+    AvcFrame answer;
+    if (avcTransactionOn(*transport_, frame, answer) == QEL_OK && answer.length > 0 &&
+        answer.at(0) == AVC_RESPONSE_INTERIM)
+        return;
+    std::lock_guard lock(lock_);
+    const bool registered =
+        std::any_of(messages_.begin(), messages_.end(), [&](const WndMessage& m) { return m.command == command; });
+    if (!stopping_ && registered && std::find(unarmed_.begin(), unarmed_.end(), command) == unarmed_.end())
+        unarmed_.push_back(command);
+}
+
+void QelAvcEventHandler::retryRearms() {
+    std::vector<std::pair<AVC_NotifyCMD*, AvcFrame>> due;
+    {
+        std::lock_guard lock(lock_);
+        if (stopping_) return;
+        for (AVC_NotifyCMD* command : unarmed_) due.emplace_back(command, command->notifyFrame(companyId_));
+        unarmed_.clear();
+    }
+    for (const auto& [command, frame] : due) rearm(command, frame);
 }
 
 std::vector<QelAvcEventHandler::WndMessage> QelAvcEventHandler::registrations() const {

@@ -3,6 +3,9 @@
 // notify event the driver signals, fetches the final responses, copies each
 // new value into the registered command it belongs to, arms that command
 // again and posts the registration's message with the command as wParam.
+// A re-arm the device does not answer INTERIM (a failed transaction, a
+// rejection, a garbled answer) is tried again every 200 ms until it is, so
+// that one bad answer does not end the command's notifications for good.
 //
 // The thread owns a share of the handler and of the device handle it was
 // started on. Stopped past the limit (a request the driver does not
@@ -27,6 +30,8 @@ class Qel1394Transport;
 
 class QelAvcEventHandler : public std::enable_shared_from_this<QelAvcEventHandler> {
 public:
+    static constexpr std::uint32_t kRearmRetryMs = 200;
+
     struct WndMessage {
         AVC_NotifyCMD* command = nullptr;  // not owned
         IWindow* window = nullptr;
@@ -68,6 +73,11 @@ private:
     void run();
     // Fetches and delivers the queued responses; false ends the thread.
     bool deliver(Status& result);
+    // Arms `command` with `frame`; a failure puts it on the retry list while
+    // it is registered and no stop has begun.
+    void rearm(AVC_NotifyCMD* command, const AvcFrame& frame);
+    // Tries the re-arms that failed again.
+    void retryRearms();
 
     CQelDevice& device_;    // never used by the thread
     QelContext& context_;   // used by the thread only under lock_ before a stop
@@ -75,6 +85,7 @@ private:
     const std::uint32_t companyId_;
     std::shared_ptr<Qel1394Transport> transport_;  // the handle the thread uses
     std::vector<WndMessage> messages_;
+    std::vector<AVC_NotifyCMD*> unarmed_;  // under lock_: re-arms to try again
     std::thread thread_;
     os::Handle stopEvent_ = nullptr;
     os::Handle notifyEvent_ = nullptr;

@@ -171,6 +171,27 @@ TEST_F(EventTest, KnobTurnPostsTheNewValueAndArmsTheBlockAgain) {
     EXPECT_EQ(w1.posted()[1].data, (std::vector<std::uint8_t>{0xFF, 0x00}));
 }
 
+// The re-arm after a change meets a failing bus, then a rejection: the
+// thread arms the command again until the device takes it, and the next
+// turn still arrives.
+TEST_F(EventTest, AFailedReArmIsTriedAgainUntilTheDeviceTakesIt) {
+    open();
+    ASSERT_TRUE(device.registerForAVCEvents(&block4, &w1, 0x8005));
+    rig->failNext(QEL_REQ_AVC_TRANSACTION, 2, 0xE0000001);
+    rig->withFwDevice(1, [&](sim::FwDeviceModel& m) { firmware(m).knob(4, 0, -6.0); });
+    ASSERT_TRUE(w1.waitForCount(1));
+    for (int i = 0; i < 200 && armed() == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(armed(), 1u);
+    rig->withFwDevice(1, [&](sim::FwDeviceModel& m) { firmware(m).replyNext(0x0A); });
+    rig->withFwDevice(1, [&](sim::FwDeviceModel& m) { firmware(m).knob(4, 0, -2.0); });
+    ASSERT_TRUE(w1.waitForCount(2));
+    for (int i = 0; i < 200 && armed() == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(armed(), 1u);
+    rig->withFwDevice(1, [&](sim::FwDeviceModel& m) { firmware(m).knob(4, 0, -1.0); });
+    ASSERT_TRUE(w1.waitForCount(3));
+    EXPECT_EQ(w1.posted()[2].data, (std::vector<std::uint8_t>{0xFF, 0x00}));
+}
+
 TEST_F(EventTest, DigitalInputsAndDeviceMessagesArriveTogether) {
     open();
     AvcCommands& avc = ctx.avc();
