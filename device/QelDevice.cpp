@@ -336,6 +336,12 @@ namespace {
 std::int32_t cached(std::int16_t v) { return static_cast<std::uint16_t>(v); }
 }  // namespace
 
+void CQelDevice::noteDeviceValue(std::uint8_t block, std::uint8_t channel, std::uint8_t selector, std::int16_t value) {
+    if (channel >= FB_PARAMS::kChannels) return;
+    if (selector == AVC_SELECTOR_VOLUME) cacheEntry(block).volume[channel] = cached(value);
+    else if (selector == AVC_SELECTOR_BALANCE) cacheEntry(block).balance[channel] = cached(value);
+}
+
 Status CQelDevice::setVolume(std::uint8_t block, std::uint8_t channel, double db) {
     if (channel >= FB_PARAMS::kChannels) return QEL_E_FAILED;
     const std::int16_t v = dbToClamped(db);

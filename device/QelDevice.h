@@ -135,6 +135,10 @@ public:
     QelContext& context() { return context_; }
     // The cache entry, or null when the block was never used.
     const FB_PARAMS* featureBlock(std::uint8_t block) const;
+    // A value the device reported by itself (a NOTIFY: a knob turned on the
+    // device) goes into the cache, so that a user's move back to the value
+    // the cache held before still reaches the device.
+    void noteDeviceValue(std::uint8_t block, std::uint8_t channel, std::uint8_t selector, std::int16_t value);
     QelAvcEventHandler* avcEventHandler() { return avcEvents_.get(); }
     HSCICommunicationManager* hsci() { return hsci_.get(); }
 

@@ -63,6 +63,15 @@ public:
     static constexpr int kUsbMessagePeriodMs = 200; // 1127
     // Pauses between the device requests of the output refresh and of solo.
     static constexpr int kOutputRefreshPauseMs = 50;
+    // A FireWire write the device did not take (a failed transaction, the
+    // device going away) reads the values back after this pause, so that
+    // the controls show what the device holds; failures within the pause
+    // share one read-back.
+    static constexpr int kWriteFailedRereadMs = 250;
+    // Digital-input changes refresh the display at once, and more within
+    // this period together at its end: an input whose lock flaps (a bad
+    // cable, a hundred changes a second) must not keep the window busy.
+    static constexpr int kDigitalInputRefreshMs = 100;
     static constexpr int kSoloPauseMs = 10;
     // Messages the device layer posts to the container (the registrations' numbers).
     static constexpr unsigned kDriverEventMessage = 0x8001;
@@ -217,6 +226,10 @@ private:
     void OnDeviceChange(const CWindowMessage& message);
     void ShowStatus(const QString& text, int durationMs);
     void ShowSyncStatus(std::uint8_t message);
+    // The display refresh for a digital-input change (kDigitalInputRefreshMs).
+    void RefreshForDigitalInput();
+    // A write's status: a FireWire write that failed schedules the read-back.
+    std::uint32_t Written(std::uint32_t status);
     // Mute helpers of the input strips' mute and solo logic.
     std::uint32_t SetMuteOnDevice(std::uint8_t block, std::uint8_t channel, bool muted);
     void QueueMute(std::uint8_t block, std::uint8_t channel, bool muted, int pauseMs);
@@ -271,12 +284,21 @@ private:
     QBasicTimer m_usbStateTimer;   // 1126
     QBasicTimer m_usbMessageTimer; // 1127
     QBasicTimer m_holdTimer;       // 1128, never started by the mixer
+    QBasicTimer m_rereadTimer;     // the read-back after a failed write
+    QBasicTimer m_digitalInputTimer;  // holds off the next digital-input refresh
+    bool m_digitalInputPending = false;
     int m_holdWord = 0;
     int m_stripCount = 0;
     int m_audioChannelCount = 0;
     int m_highestBlockId = 0;
     // Output refreshes queued so far; a step of an older one is skipped.
     unsigned m_outputRefreshRound = 0;
+    // A FireWire read of the current refresh failed (a garbled or refused
+    // answer while the device is on the bus): the refresh runs again after
+    // kWriteFailedRereadMs, at most kRereadTries times in a row.
+    static constexpr int kRereadTries = 3;
+    bool m_refreshReadFailed = false;
+    int m_rereadTries = 0;
     // The device's change notification was registered with m_port (it keeps
     // it until the device closes).
     bool m_portInDeviceNotification = false;

@@ -96,6 +96,19 @@ void CMixerCtrlContainer::OnMessage(const CWindowMessage& message)
     }
 }
 
+std::uint32_t CMixerCtrlContainer::Written(std::uint32_t status)
+{
+    // On USB a read-back would put the pans back to their defaults on the
+    // device (RefreshElementOutput); a USB write fails when the device is
+    // away, and the reconnect reads everything again.
+    if (status != qel::QEL_OK && m_device && m_device->fireWire()) {
+        m_rereadTries = 0;
+        if (!m_rereadTimer.isActive())
+            m_rereadTimer.start(kWriteFailedRereadMs, this);
+    }
+    return status;
+}
+
 std::uint32_t CMixerCtrlContainer::SetMuteOnDevice(std::uint8_t block, std::uint8_t channel, bool muted)
 {
     if (!m_device)
@@ -104,7 +117,7 @@ std::uint32_t CMixerCtrlContainer::SetMuteOnDevice(std::uint8_t block, std::uint
     if (qel::CQelUsbDevice* usb = m_device->usb())
         return usb->setMute(block, channel, state);
     if (qel::CQelDevice* fw = m_device->fireWire())
-        return fw->setMute(block, channel, state);
+        return Written(fw->setMute(block, channel, state));
     return qel::QEL_E_FAILED;
 }
 
@@ -171,7 +184,7 @@ void CMixerCtrlContainer::OnVolume(const CWindowMessage& message)
     if (qel::CQelUsbDevice* usb = m_device->usb())
         usb->setVolume(block, channel, db);
     else if (qel::CQelDevice* fw = m_device->fireWire())
-        fw->setVolume(block, channel, db);
+        Written(fw->setVolume(block, channel, db));
 }
 
 void CMixerCtrlContainer::OnMute(const CWindowMessage& message)
@@ -287,16 +300,16 @@ void CMixerCtrlContainer::OnSampleRate(const CWindowMessage& message)
 void CMixerCtrlContainer::OnCrossfade(const CWindowMessage& message)
 {
     if (m_device)
-        m_device->setVolume(static_cast<std::uint8_t>(message.HighWord()),
-                            static_cast<std::int32_t>(std::clamp<qintptr>(message.LParam(), -127, 127)));
+        Written(m_device->setVolume(static_cast<std::uint8_t>(message.HighWord()),
+                                    static_cast<std::int32_t>(std::clamp<qintptr>(message.LParam(), -127, 127))));
 }
 
 void CMixerCtrlContainer::OnPan(const CWindowMessage& message)
 {
     if (m_device)
-        m_device->setChannelBalance(static_cast<std::uint8_t>(message.LowWord()),
-                                    static_cast<std::uint8_t>(message.HighWord()),
-                                    static_cast<double>(std::clamp<qintptr>(message.LParam(), -127, 127)));
+        Written(m_device->setChannelBalance(static_cast<std::uint8_t>(message.LowWord()),
+                                            static_cast<std::uint8_t>(message.HighWord()),
+                                            static_cast<double>(std::clamp<qintptr>(message.LParam(), -127, 127))));
 }
 
 void CMixerCtrlContainer::OnBalance(const CWindowMessage& message)
@@ -304,7 +317,7 @@ void CMixerCtrlContainer::OnBalance(const CWindowMessage& message)
     if (!m_device)
         return;
     const int v = static_cast<int>(std::clamp<qintptr>(message.LParam(), -127, 127));
-    m_device->setPan(BalanceValue(v, m_busKind), static_cast<std::uint8_t>(message.HighWord()));
+    Written(m_device->setPan(BalanceValue(v, m_busKind), static_cast<std::uint8_t>(message.HighWord())));
 }
 
 void CMixerCtrlContainer::OnDriverEvent(const CWindowMessage& message)
@@ -394,8 +407,18 @@ void CMixerCtrlContainer::OnDigitalInputEvent(const CWindowMessage& message)
         m_opticalSyncError = false;
         m_opticalInvalidRate = false;
     }
+    RefreshForDigitalInput();
+}
+
+void CMixerCtrlContainer::RefreshForDigitalInput()
+{
+    if (m_digitalInputTimer.isActive()) {
+        m_digitalInputPending = true;
+        return;
+    }
     RefreshDigitalIo();
     RefreshDigitalInputs(true);
+    m_digitalInputTimer.start(kDigitalInputRefreshMs, this);
 }
 
 void CMixerCtrlContainer::OnDeviceMessageEvent(const CWindowMessage& message)
@@ -432,6 +455,7 @@ void CMixerCtrlContainer::OnFeatureBlockEvent(const CWindowMessage& message)
     const std::uint8_t block = cmd->functionBlock();
     const std::uint8_t selector = cmd->controlSelector();
     const std::uint8_t channel = cmd->audioChannel();
+    fw->noteDeviceValue(block, channel, selector, raw);
     for (CMixerElement* element : m_elements) {
         if (!element || element->BlockId() != block)
             continue;
@@ -526,7 +550,17 @@ void CMixerCtrlContainer::timerEvent(QTimerEvent* event)
         OnUsbStateTimer();
     else if (id == m_usbMessageTimer.timerId())
         OnUsbMessageTimer();
-    else if (id == m_holdTimer.timerId()) {
+    else if (id == m_digitalInputTimer.timerId()) {
+        m_digitalInputTimer.stop();
+        if (m_digitalInputPending) {
+            m_digitalInputPending = false;
+            RefreshForDigitalInput();
+        }
+    } else if (id == m_rereadTimer.timerId()) {
+        m_rereadTimer.stop();
+        if (m_connected)
+            RefreshOutputValues();
+    } else if (id == m_holdTimer.timerId()) {
         m_holdWord = 0;
         m_holdTimer.stop();
     }

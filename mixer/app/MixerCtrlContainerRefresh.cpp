@@ -202,6 +202,7 @@ void CMixerCtrlContainer::RefreshOutputValues()
     // The reads reach the device one element every 50 ms, in element order,
     // from the event loop; a newer refresh supersedes the steps of this one.
     const unsigned round = ++m_outputRefreshRound;
+    m_refreshReadFailed = false;
     for (CMixerElement* element : std::as_const(m_elements)) {
         QPointer<CMixerElement> guarded(element);
         m_pacer.Enqueue(kOutputRefreshPauseMs, [this, guarded, round] {
@@ -214,6 +215,17 @@ void CMixerCtrlContainer::RefreshOutputValues()
             if (round == m_outputRefreshRound)
                 RefreshCrossfadeOutput();
         });
+    // Values the device did not give this time are asked again, a few times.
+    m_pacer.Enqueue(0, [this, round] {
+        if (round != m_outputRefreshRound)
+            return;
+        if (!m_refreshReadFailed) {
+            m_rereadTries = 0;
+        } else if (m_rereadTries < kRereadTries && !m_rereadTimer.isActive()) {
+            ++m_rereadTries;
+            m_rereadTimer.start(kWriteFailedRereadMs, this);
+        }
+    });
 }
 
 void CMixerCtrlContainer::RefreshElementOutput(CMixerElement* element)
@@ -226,12 +238,20 @@ void CMixerCtrlContainer::RefreshElementOutput(CMixerElement* element)
     const std::uint8_t block = element->BlockId();
     const QString type = element->TypeName();
 
+    // A FireWire read that fails is asked again (RefreshOutputValues).
+    const auto read = [&](qel::Status status) {
+        if (status != qel::QEL_OK && !usb)
+            m_refreshReadFailed = true;
+        return status == qel::QEL_OK;
+    };
     const auto volume = [&](std::uint8_t channel, double& db) {
-        return (usb ? usbDevice->getVolume(block, channel, db) : fw->getVolume(block, channel, db)) == qel::QEL_OK;
+        return read(usb ? usbDevice->getVolume(block, channel, db) : fw->getVolume(block, channel, db));
     };
     const auto mute = [&](std::uint8_t channel, std::uint8_t& state) {
         const bool read =
             (usb ? usbDevice->getMute(block, channel, state) : fw->getMute(block, channel, state)) == qel::QEL_OK;
+        if (!read && !usb)
+            m_refreshReadFailed = true;
         // A mute the user set is still on its way to the device: the state
         // read is the one the click replaced, and the control keeps the click.
         return read && !MuteWriteQueued(block, channel);
@@ -254,7 +274,7 @@ void CMixerCtrlContainer::RefreshElementOutput(CMixerElement* element)
         } else {
             for (std::uint8_t ch = 1; ch <= 2; ++ch) {
                 std::int32_t value = 0;
-                if (fw->getBalance(block, ch, value) == qel::QEL_OK)
+                if (read(fw->getBalance(block, ch, value)))
                     element->SetBalance(value, ch);
             }
         }
@@ -269,7 +289,7 @@ void CMixerCtrlContainer::RefreshElementOutput(CMixerElement* element)
             m_device->setChannelBalance(0, block, 0);
         } else {
             std::int32_t value = 0;
-            if (fw->getBalance(block, 0, value) == qel::QEL_OK)
+            if (read(fw->getBalance(block, 0, value)))
                 element->SetBalance(value, 0);
         }
     } else if (type == QLatin1String("Headphone")) {
@@ -283,7 +303,7 @@ void CMixerCtrlContainer::RefreshElementOutput(CMixerElement* element)
             m_device->setChannelBalance(0, block, 0);
         } else {
             std::int32_t value = 0;
-            if (fw->getBalance(block, 0, value) == qel::QEL_OK)
+            if (read(fw->getBalance(block, 0, value)))
                 element->SetBalance(value, 1);
         }
     }
@@ -299,4 +319,6 @@ void CMixerCtrlContainer::RefreshCrossfadeOutput()
                                               : m_device->fireWire()->getVolume(block, 0, value);
     if (status == qel::QEL_OK)
         m_crossFader->SetCrossfade(2, 0, value);
+    else if (m_busKind != 0)
+        m_refreshReadFailed = true;
 }

@@ -45,6 +45,9 @@ void CCrossFaderStrip::SetCrossfade(quint32, quint32, double value)
     m_slider->SetPos(scaling::CrossfadePosFromDevice(value));
     // The position the slider took: a value beyond the range shows the end.
     m_readout->SetText(QString::asprintf("%i", m_slider->GetPos()));
+    // The device holds this value now: a move back to the value sent last
+    // must reach it again.
+    m_lastSent = scaling::CrossfadeToDevice(m_slider->GetPos());
 }
 
 QString CCrossFaderStrip::GetConnectionName() const

@@ -133,6 +133,24 @@ private slots:
         QCOMPARE(rig.Crossfades().size(), 1);
     }
 
+    // Sent 30, the device turned to 12, moved back to 30: sent again; a move
+    // to the value the device holds is not.
+    void aMoveBackAfterADeviceValueIsSent()
+    {
+        Rig rig;
+        Moved(rig.strip, 1065, -30);
+        rig.strip->SetCrossfade(2, 0, 12);
+        Moved(rig.strip, 1065, -30);
+        Moved(rig.strip, 1065, -30);
+        rig.strip->SetCrossfade(2, 0, -5);
+        Moved(rig.strip, 1065, 5);
+        QList<qintptr> sent;
+        for (const LoggedMessage& m : rig.Crossfades())
+            sent << m.lParam;
+        sent.removeOne(0);  // the centring of the build
+        QCOMPARE(sent, QList<qintptr>({30, 30}));
+    }
+
     void keyStepsDoNotHoldOffDeviceValues()
     {
         Rig rig;

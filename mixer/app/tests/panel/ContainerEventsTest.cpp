@@ -532,6 +532,46 @@ private slots:
         QCOMPARE(c->MainOut()->Volume()->GetPos(), 20);
     }
 
+    // The crossfader set to 40, turned on the device to 10, and set back to
+    // 40 by the user: the device takes 40 again (the value the device
+    // reported replaced the one last written).
+    void aMoveBackAfterAKnobTurnReachesTheDevice()
+    {
+        PanelRig r;
+        CMixerCtrlContainer* c = r.Build(PanelRig::k1814);
+        QVERIFY(c);
+        c->Pacer().Flush();
+        Send(c, UM_CROSSFADE, Words(k1814CrossFader, 0), 40);
+        QCOMPARE(FwChannel(r, k1814CrossFader, 0).volume, std::int16_t(40 * 256));
+        // The write itself ends the block's NOTIFY; the turn comes once the
+        // AV/C thread has armed it again.
+        QTest::qWait(300);
+        WithFirmware(r, [](qel::sim::FwFirmware& fw) { fw.knob(k1814CrossFader, 0, 10); });
+        QTRY_COMPARE(c->CrossFader()->Slider()->GetPos(), -10);
+        Send(c, UM_CROSSFADE, Words(k1814CrossFader, 0), 40);
+        QCOMPARE(FwChannel(r, k1814CrossFader, 0).volume, std::int16_t(40 * 256));
+    }
+
+    // A write the device does not take is read back: the control shows what
+    // the device holds.
+    void aFailedWriteIsReadBack()
+    {
+        PanelRig r;
+        CMixerCtrlContainer* c = r.Build(PanelRig::k1814);
+        QVERIFY(c);
+        c->Pacer().Flush();
+        c->MainOut()->Volume()->PlaceByUser(25);
+        QTRY_COMPARE(FwChannel(r, k1814Master, 0).volume, std::int16_t(-25 * 256));
+        QTest::qWait(300);  // the NOTIFY the write ended is armed again
+        r.rig->failNext(qel::QEL_REQ_AVC_TRANSACTION, 1, 0xE0000001);
+        c->MainOut()->Volume()->PlaceByUser(40);
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::sendPostedEvents();
+        QCOMPARE(c->MainOut()->Volume()->GetPos(), 40);
+        QTRY_COMPARE(c->MainOut()->Volume()->GetPos(), 25);
+        QCOMPARE(FwChannel(r, k1814Master, 0).volume, std::int16_t(-25 * 256));
+    }
+
     void featureBlockEventsWithoutACommandAreReported()
     {
         PanelRig r;

@@ -279,7 +279,8 @@ private slots:
         CMixerCtrlContainer* c = r.Build(PanelRig::k1814);
         QVERIFY(FeatureQueries(r.rig->takeTrace()).empty());
         const std::size_t steps = c->Pacer().Pending();
-        QCOMPARE(steps, std::size_t(c->Elements().size() + 1));  // one per element, then the crossfader
+        // One per element, then the crossfader, then the look at failed reads.
+        QCOMPARE(steps, std::size_t(c->Elements().size() + 2));
 
         c->Pacer().Flush();
         std::vector<Query> expected;
