@@ -72,6 +72,7 @@ public:
     void deviceMessage(std::uint8_t message);
     // The next AV/C command is answered with this response code and changes nothing.
     void replyNext(std::uint8_t responseCode) { replyNext_ = responseCode; }
+    void clearReplyNext() { replyNext_.reset(); }
     // The next AV/C command is answered with exactly these bytes.
     void answerNext(std::vector<std::uint8_t> frame) { answerNext_ = std::move(frame); }
 

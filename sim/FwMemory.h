@@ -51,6 +51,7 @@ public:
         fault_ = fault;
         faultIndex_ = index;
     }
+    Fault fault() const { return fault_; }
     std::uint32_t meterCount() const;
 
     // ---- Signals; `level` in percent of the positive full scale (0..200)

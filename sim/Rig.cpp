@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "sim/FwFirmware.h"
 #include "sim/Requests.h"
 #include "sim/UsbDevice.h"
 
@@ -222,6 +223,20 @@ void Rig::answerNext(std::uint32_t code, std::vector<std::uint8_t> bytes) {
 void Rig::setDelay(std::uint32_t code, std::uint32_t ms) {
     std::lock_guard lock(mutex_);
     delays_[code == 0 ? 0 : function(code)] = ms;
+}
+
+void Rig::clearFaults() {
+    std::lock_guard lock(mutex_);
+    failures_.clear();
+    answers_.clear();
+    delays_.clear();
+    ignoresCancel_.clear();
+    for (auto& [id, d] : fw_)
+        if (FwFirmware* f = FwFirmware::of(d.model)) {
+            f->clearReplyNext();
+            f->memory().setFault(FwMemory::Fault::None);
+            f->memory().setVersion(2);
+        }
 }
 
 void Rig::setIgnoresCancel(std::uint32_t code, bool ignores) {

@@ -147,6 +147,11 @@ public:
     // ignore a cancel and the close of their handle, like a driver whose
     // request is not cancelable: each completes only when its delay ends.
     void setIgnoresCancel(std::uint32_t code, bool ignores);
+    // Ends every injected request fault (failures, answers, delays, ignored
+    // cancels) and firmware fault (a pending AV/C reply code, HSCI faults):
+    // the rig answers as the healthy driver and devices do. Requests already
+    // pending keep what they were given.
+    void clearFaults();
     // Requests not yet completed: overlapped ones (delayed or waiting for a
     // cancel) and synchronous ones still in their delay.
     std::size_t pendingRequests() const;

@@ -242,6 +242,13 @@ const std::map<std::string, Command>& table() {
               c.rig.setDelay(code, *ms);
               return done();
           }}},
+        {"clear-faults",
+         {"clear-faults (every injected request and firmware fault ends)",
+          [](const Context& c, const Words& a) {
+              if (!a.empty()) return c.bad();
+              c.rig.clearFaults();
+              return done();
+          }}},
         {"ignore-cancel",
          {"ignore-cancel REQUEST_NAME|CODE|all on|off (delayed requests issued from now on)",
           [](const Context& c, const Words& a) {

@@ -8,6 +8,7 @@
 
 #include "os/sim/SimOs.h"
 #include "sim/Requests.h"
+#include "sim/FwFirmware.h"
 #include "sim/Rig.h"
 
 using namespace qel;
@@ -92,6 +93,42 @@ TEST_F(RigTest, PendingRequestsCompleteSignalAndCanBeCancelled) {
     ASSERT_EQ(os.ioctlOverlapped(dev, sim::req::kGetDeviceCapabilities, nullptr, 0, caps, 4, ov), os::kErrorIoPending);
     os.closeHandle(dev);
     EXPECT_EQ(os.waitForOne(ov.event, 5000), os::kWaitObject0);
+    os.closeHandle(ov.event);
+}
+
+// A request that ignores its cancel ends only with its delay; clearing the
+// faults gives the healthy answers again, pending requests keep theirs.
+TEST_F(RigTest, IgnoredCancelsAndClearedFaults) {
+    os::Handle dev = openDevice(1);
+    ASSERT_NE(dev, nullptr);
+    os::Overlapped ov;
+    ov.event = os.createEvent(false, false);
+    std::uint8_t caps[4] = {};
+    std::uint32_t got = 0;
+    rig->setDelay(sim::req::kGetDeviceCapabilities, 150);
+    rig->setIgnoresCancel(sim::req::kGetDeviceCapabilities, true);
+    ASSERT_EQ(os.ioctlOverlapped(dev, sim::req::kGetDeviceCapabilities, nullptr, 0, caps, 4, ov), os::kErrorIoPending);
+    EXPECT_EQ(os.cancelIo(dev), 0u);
+    EXPECT_EQ(os.getOverlappedResult(dev, ov, &got, false), os::kErrorIoIncomplete);
+    EXPECT_EQ(rig->pendingRequests(), 1u);
+    rig->clearFaults();
+    EXPECT_EQ(os.getOverlappedResult(dev, ov, &got, true), 0u);  // its delay ran out
+    EXPECT_EQ(rig->pendingRequests(), 0u);
+
+    rig->failNext(sim::req::kGetDeviceCapabilities, 5, 0xE0000001);
+    rig->answerNext(sim::req::kGetDeviceCapabilities, {9});
+    rig->setDelay(0, 60000);
+    rig->withFwDevice(1, [](sim::FwDeviceModel& m) {
+        sim::FwFirmware::of(m)->memory().setFault(sim::FwMemory::Fault::Endless);
+        sim::FwFirmware::of(m)->replyNext(0x0A);
+    });
+    rig->clearFaults();
+    EXPECT_EQ(os.ioctlOverlapped(dev, sim::req::kGetDeviceCapabilities, nullptr, 0, caps, 4, ov), 0u);
+    EXPECT_EQ(caps[0], 8);
+    rig->withFwDevice(1, [](sim::FwDeviceModel& m) {
+        EXPECT_EQ(sim::FwFirmware::of(m)->memory().fault(), sim::FwMemory::Fault::None);
+    });
+    os.closeHandle(dev);
     os.closeHandle(ov.event);
 }
 
