@@ -3,7 +3,7 @@ PRESET ?= default
 BUILD  := build/$(PRESET)
 JOBS   ?= $(shell nproc)
 
-.PHONY: run test faults build bootstrap configure asan tsan fuzz fuzz-long mingw windows windows-zip bench bench-gui screenshots clean
+.PHONY: run test faults chaos build bootstrap configure asan tsan fuzz fuzz-long mingw windows windows-zip bench bench-gui screenshots clean
 
 # The mixer panel as a user gets it: an optimised build with debug symbols,
 # in its own folder, so that `make test` keeps its Debug build.
@@ -21,6 +21,17 @@ test: build
 # resources/rigs/faults on the mixer panel and the control panel.
 faults: build
 	cd $(BUILD) && QEL_SIM_SOCKET=$$PWD/no-rig-process.sock ctest --output-on-failure -L faults -j $(JOBS)
+
+# The chaos soak: random user actions and rig faults on both programs at
+# once, SECONDS long each, from SEED (a random one when not given; it is
+# printed, and the same seed replays the same run).
+SECONDS ?= 600
+SEED ?=
+chaos: build
+	@seed="$(SEED)"; [ -n "$$seed" ] || seed=$$(od -An -N4 -tu4 /dev/urandom | tr -d ' '); \
+	QT_QPA_PLATFORM=offscreen $(BUILD)/faults/qel_faults_mixer --chaos $(SECONDS) --seed $$seed & mixer=$$!; \
+	QT_QPA_PLATFORM=offscreen $(BUILD)/faults/qel_faults_cpl --chaos $(SECONDS) --seed $$seed & cpl=$$!; \
+	fail=0; wait $$mixer || fail=1; wait $$cpl || fail=1; exit $$fail
 
 # The whole suite SOAK times over (default 30) with every core loaded.
 SOAK ?= 30

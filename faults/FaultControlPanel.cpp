@@ -3,6 +3,7 @@
 #include <QIcon>
 
 #include "controlpanel/app/ControlPanelIds.h"
+#include "controlpanel/app/DialogPage.h"
 #include "controlpanel/app/DlgPgDevices.h"
 #include "controlpanel/app/ListCtrlEx.h"
 #include "controlpanel/app/MainFrame.h"
@@ -40,6 +41,22 @@ public:
     {
         CQEL_CPLView* view = m_frame->View();
         view->Tree()->SelectItem(view->TreeItem(n % kPages));
+    }
+
+    void UserAction(std::mt19937& random) override
+    {
+        CQEL_CPLView* view = m_frame->View();
+        if (std::uniform_int_distribution<int>(0, 2)(random) == 0) {
+            view->Tree()->SelectItem(view->TreeItem(std::uniform_int_distribution<int>(0, kPages - 1)(random)));
+            return;
+        }
+        // A row of the lists on the shown page.
+        CDialogPage* page = view->VisiblePage();
+        if (page == nullptr)
+            return;
+        for (CListCtrlEx* list : page->findChildren<CListCtrlEx*>())
+            if (const int rows = list->GetItemCount(); rows > 0)
+                list->SelectItem(std::uniform_int_distribution<int>(0, rows - 1)(random));
     }
 
     std::vector<std::string> Check(const Expectations&) override

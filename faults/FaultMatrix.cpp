@@ -17,6 +17,7 @@
 //
 //   qel_faults_mixer [--verbose] FILE...
 //   qel_faults_cpl [--verbose] FILE...
+//   qel_faults_mixer --chaos SECONDS [--seed N]     the chaos soak (Chaos.h)
 //
 // Prints one line per scenario and exits 1 when any failed.
 
@@ -39,122 +40,29 @@
 #include <fstream>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "faults/Chaos.h"
 #include "faults/FaultScenario.h"
+#include "faults/Harness.h"
 #include "faults/ProgramUnderTest.h"
+#include "sim/RigCommands.h"
 #include "ui/MessageBoxRecorder.h"
 
 namespace {
 
 using namespace std::chrono_literals;
+using namespace qel::faults;
 using qel::faults::Expectations;
 
-constexpr qint64 kStallLimitMs = 250;
-constexpr int kStallTickMs = 5;
 constexpr std::chrono::milliseconds kTimelineLimit = 120s;
 constexpr std::chrono::milliseconds kLeakWait = 15s;
 // A device's event threads get 10 s to stop when it closes.
 constexpr qint64 kStopLimitMs = 10500;
-
-// Runs the event loop until `done` holds or `limit` passes; whether it held.
-bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds limit)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() >= limit.count())
-            return false;
-        QEventLoop loop;
-        QTimer::singleShot(10, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
-    return true;
-}
-
-void Pump(std::chrono::milliseconds time)
-{
-    PumpUntil([] { return false; }, time);
-}
-
-// The window thread's longest gap between two ticks of a 5 ms timer.
-class StallMeter {
-public:
-    StallMeter()
-    {
-        m_timer.setTimerType(Qt::PreciseTimer);
-        QObject::connect(&m_timer, &QTimer::timeout, [this] {
-            m_longest = std::max(m_longest, m_clock.restart());
-        });
-    }
-    void Start()
-    {
-        m_clock.start();
-        m_timer.start(kStallTickMs);
-    }
-    void Stop()
-    {
-        m_longest = std::max(m_longest, m_clock.elapsed());
-        m_timer.stop();
-    }
-    qint64 LongestMs() const { return m_longest; }
-
-private:
-    QTimer m_timer;
-    QElapsedTimer m_clock;
-    qint64 m_longest = 0;
-};
-
-// What the seam holds open, and this process's threads.
-struct Counts {
-    std::size_t files = 0, events = 0, registrations = 0, pending = 0, threads = 0;
-    bool operator==(const Counts&) const = default;
-    std::string Text() const
-    {
-        char s[160];
-        std::snprintf(s, sizeof s, "%zu handles, %zu events, %zu registrations, %zu pending requests, %zu threads",
-                      files, events, registrations, pending, threads);
-        return s;
-    }
-};
-
-std::size_t ThreadCount()
-{
-    std::error_code ec;
-    std::size_t n = 0;
-    for (auto it = std::filesystem::directory_iterator("/proc/self/task", ec);
-         !ec && it != std::filesystem::directory_iterator(); it.increment(ec))
-        ++n;
-    return n;
-}
-
-Counts Count(qel::sim::Rig& rig)
-{
-    return {rig.fileCount(), rig.kernel().eventCount(), rig.notificationCount(), rig.pendingRequests(),
-            ThreadCount()};
-}
-
-// The driver's settings the control panel edits, as text, per device id.
-std::map<std::uint32_t, std::string> DriverSettings(qel::sim::Rig& rig, std::string& shared)
-{
-    std::map<std::uint32_t, std::string> out;
-    for (std::uint32_t id : rig.presentFwDevices())
-        rig.withFwDevice(id, [&](qel::sim::FwDeviceModel& m) {
-            out[id] = std::to_string(m.rank) + " " + m.deviceName;
-        });
-    rig.withControlPanel([&](qel::sim::ControlPanelState& s) {
-        std::ostringstream t;
-        for (const auto& c : s.channels)
-            t << c.deviceId << '/' << c.id << ' ' << c.name << '\n';
-        for (const auto& b : s.buffers)
-            t << b.minimum << ' ' << b.step << ' ' << b.current << ' ' << b.maximum << '\n';
-        t << s.asioNameOption << '\n';
-        shared = t.str();
-    });
-    return out;
-}
 
 struct Result {
     std::string name;
@@ -294,18 +202,29 @@ int main(int argc, char** argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
 
+    // Arguments: scenario files, or --chaos SECONDS [--seed N].
     bool verbose = false;
     std::vector<std::string> files;
+    std::optional<std::uint32_t> chaosSeconds, seed;
+    bool bad = false;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
-        if (a == "--verbose")
+        if (a == "--verbose") {
             verbose = true;
-        else
+        } else if ((a == "--chaos" || a == "--seed") && i + 1 < argc) {
+            const auto n = qel::sim::rigNumber(argv[++i]);
+            bad = bad || !n || (a == "--chaos" && (*n == 0 || *n > 7 * 24 * 3600));
+            (a == "--chaos" ? chaosSeconds : seed) = n;
+        } else if (!a.empty() && a[0] == '-') {
+            bad = true;
+        } else {
             files.push_back(a);
+        }
     }
-    if (files.empty()) {
-        std::fprintf(stderr, "usage: qel_faults_%s [--verbose] FILE...\n",
-                     std::strcmp(qel::faults::ProgramName(), "mixer") == 0 ? "mixer" : "cpl");
+    if (bad || (files.empty() == !chaosSeconds) || (seed && !chaosSeconds)) {
+        const char* name = std::strcmp(qel::faults::ProgramName(), "mixer") == 0 ? "mixer" : "cpl";
+        std::fprintf(stderr, "usage: qel_faults_%s [--verbose] FILE...\n       qel_faults_%s --chaos SECONDS [--seed N]\n",
+                     name, name);
         return 2;
     }
     for (std::string& f : files)
@@ -329,6 +248,9 @@ int main(int argc, char** argv)
             Pump(300ms);
         program->Stop();
     }
+
+    if (chaosSeconds)
+        return RunChaos(std::chrono::seconds(*chaosSeconds), seed ? *seed : std::random_device{}(), verbose);
 
     int failed = 0;
     for (const std::string& f : files) {

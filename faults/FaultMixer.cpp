@@ -12,6 +12,8 @@
 #include "mixer/app/KavroMixerPanelDlg.h"
 #include "mixer/app/MixerCtrlContainer.h"
 #include "mixer/app/SceneFile.h"
+#include "mixer/controls/BitmapSlider.h"
+#include "mixer/controls/LevelMeter.h"
 #include "os/sim/SimOs.h"
 #include "sim/Rig.h"
 
@@ -20,13 +22,24 @@ namespace {
 
 const QString kProgram = QStringLiteral("KavroMixerPanel");
 
-// The scene of every mixer of a window, by tab text.
+// The scene of every mixer of a window, by tab text: the values the device
+// holds and reports. Left out: the output balances, whose position goes to
+// the device along an exponential curve and comes back as the plain value
+// (a balance of 110 reads back as 54), and on USB the pans, which the
+// device does not report (a surface built afresh shows their defaults).
 std::map<std::string, std::string> Scenes(const CKavroMixerPanelDlg& dlg)
 {
     std::map<std::string, std::string> out;
     for (int i = 0; i < dlg.Containers().size() && i < dlg.TabCtrl()->count(); ++i) {
+        const CMixerCtrlContainer* c = dlg.Containers()[i];
         const std::string name = dlg.TabCtrl()->tabText(i).toStdString();
-        out[name] = mixer::WriteScene(dlg.Containers()[i]->CaptureScene(name));
+        mixer::Scene scene = c->CaptureScene(name);
+        const bool usb = c->BusKind() == 0;
+        std::erase_if(scene.values, [usb](const mixer::SceneValue& v) {
+            return v.control == mixer::SceneControl::Balance ||
+                   (usb && (v.control == mixer::SceneControl::LeftPan || v.control == mixer::SceneControl::RightPan));
+        });
+        out[name] = mixer::WriteScene(scene);
     }
     return out;
 }
@@ -39,10 +52,11 @@ std::map<std::string, std::string> FreshScenes(sim::Rig& rig)
     CKavroMixerPanelDlg dlg(context, kProgram);
     if (!dlg.OnInitDialog())
         return {};
-    QCoreApplication::sendPostedEvents();
+    // Only the reads: the messages the build posted (its crossfader centres
+    // the device) are dropped with the window, so that looking changes
+    // nothing on the device.
     for (CMixerCtrlContainer* c : dlg.Containers())
         c->Pacer().Flush();
-    QCoreApplication::sendPostedEvents();
     return Scenes(dlg);
 }
 
@@ -82,6 +96,27 @@ public:
     {
         if (const int tabs = m_dlg->TabCtrl()->count(); tabs > 1)
             m_dlg->TabCtrl()->setCurrentIndex(n % tabs);
+    }
+
+    void UserAction(std::mt19937& random) override
+    {
+        const int tabs = m_dlg->TabCtrl()->count();
+        if (tabs > 1 && std::uniform_int_distribution<int>(0, 4)(random) == 0) {
+            m_dlg->TabCtrl()->setCurrentIndex(std::uniform_int_distribution<int>(0, tabs - 1)(random));
+            return;
+        }
+        const int shown = m_dlg->TabCtrl()->currentIndex();
+        if (shown < 0 || shown >= m_dlg->Containers().size())
+            return;
+        // Faders, pans, balances and the crossfader; not the meters.
+        std::vector<CBitmapSlider*> sliders;
+        for (CBitmapSlider* s : m_dlg->Containers()[shown]->findChildren<CBitmapSlider*>())
+            if (!qobject_cast<CLevelMeter*>(s) && s->isVisible() && s->isEnabled())
+                sliders.push_back(s);
+        if (sliders.empty())
+            return;
+        CBitmapSlider* s = sliders[std::uniform_int_distribution<std::size_t>(0, sliders.size() - 1)(random)];
+        s->PlaceByUser(std::uniform_int_distribution<int>(s->Minimum(), s->Maximum())(random));
     }
 
     std::vector<std::string> Check(const Expectations& expect) override

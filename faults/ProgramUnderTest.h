@@ -5,6 +5,7 @@
 // application classes), so each is a harness program of its own over the
 // same scenarios.
 #include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,9 @@ public:
     // Called every 250 ms while the fault runs: what a user does meanwhile
     // (the mixer shows its tabs in turn, the control panel its pages).
     virtual void Tick(int n) = 0;
+    // One random thing a user does (the chaos soak): moves a fader or a pan,
+    // shows another tab or page, picks a list row.
+    virtual void UserAction(std::mt19937& random) = 0;
     // After the fault: what differs from the device or from what the scenario
     // expects, one text per fault found.
     virtual std::vector<std::string> Check(const Expectations& expect) = 0;

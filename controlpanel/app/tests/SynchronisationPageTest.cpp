@@ -188,6 +188,9 @@ private slots:
     void sourceDialogChoosesOneEntry()
     {
         Start();
+        // The driver events of the start have refreshed the pages (a refresh
+        // would put the list back over the choice made below).
+        QTest::qWait(2 * CQEL_CPLView::kEventRefreshMs);
         // Row 0 is the computer: no dialog, by button or double click.
         List()->SelectItem(0);
         QVERIFY(!Button(IDC_CHANGE_SYNC_MODE)->isEnabled());

@@ -1,0 +1,51 @@
+#pragma once
+// What the fault matrix and the chaos soak share: running the event loop,
+// the stall meter, what the seam holds open, and the driver's settings.
+#include <QElapsedTimer>
+#include <QTimer>
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <string>
+
+namespace qel::sim {
+class Rig;
+}
+
+namespace qel::faults {
+
+inline constexpr qint64 kStallLimitMs = 250;
+
+// Runs the event loop until `done` holds or `limit` passes; whether it held.
+bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds limit);
+void Pump(std::chrono::milliseconds time);
+
+// The window thread's longest gap between two ticks of a 5 ms timer.
+class StallMeter {
+public:
+    StallMeter();
+    void Start();
+    void Stop();
+    qint64 LongestMs() const { return m_longest; }
+
+private:
+    QTimer m_timer;
+    QElapsedTimer m_clock;
+    qint64 m_longest = 0;
+};
+
+// What the seam holds open, and this process's threads.
+struct Counts {
+    std::size_t files = 0, events = 0, registrations = 0, pending = 0, threads = 0;
+    bool operator==(const Counts&) const = default;
+    std::string Text() const;
+};
+Counts Count(sim::Rig& rig);
+
+// The driver's settings the control panel edits: rank and name per device
+// on the bus, and the channels, buffers and ASIO name option as `shared`.
+std::map<std::uint32_t, std::string> DriverSettings(sim::Rig& rig, std::string& shared);
+
+}  // namespace qel::faults
