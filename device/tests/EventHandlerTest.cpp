@@ -192,6 +192,21 @@ TEST_F(EventTest, AFailedReArmIsTriedAgainUntilTheDeviceTakesIt) {
     EXPECT_EQ(w1.posted()[2].data, (std::vector<std::uint8_t>{0xFF, 0x00}));
 }
 
+// A turn while the command was not armed shows in the INTERIM answer of the
+// arm that follows, and is delivered as a change.
+TEST_F(EventTest, AChangeWhileNotArmedIsDeliveredByTheNextArm) {
+    open();
+    ASSERT_TRUE(device.registerForAVCEvents(&block4, &w1, 0x8005));
+    rig->failNext(QEL_REQ_AVC_TRANSACTION, 1, 0xE0000001);
+    rig->withFwDevice(1, [&](sim::FwDeviceModel& m) { firmware(m).knob(4, 0, -6.0); });
+    ASSERT_TRUE(w1.waitForCount(1));
+    EXPECT_EQ(w1.posted()[0].data, (std::vector<std::uint8_t>{0xFA, 0x00}));
+    rig->withFwDevice(1, [&](sim::FwDeviceModel& m) { firmware(m).knob(4, 0, -3.0); });
+    ASSERT_TRUE(w1.waitForCount(2));
+    EXPECT_EQ(w1.posted()[1].data, (std::vector<std::uint8_t>{0xFD, 0x00}));
+    EXPECT_EQ(armed(), 1u);
+}
+
 TEST_F(EventTest, DigitalInputsAndDeviceMessagesArriveTogether) {
     open();
     AvcCommands& avc = ctx.avc();
