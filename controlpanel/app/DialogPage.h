@@ -21,6 +21,9 @@ public:
 
     // Re-reads from the driver and redraws.
     virtual void Refresh() {}
+    // The last Refresh could not read the driver (the page shows nothing or
+    // what it had).
+    bool RefreshFailed() const { return m_refreshFailed; }
 
     // OK and Cancel do nothing on a page.
     void accept() override {}
@@ -30,6 +33,7 @@ protected:
     // Builds the controls and performs the first refresh.
     virtual bool OnInitDialog() { return true; }
     CQEL_CPLView* View() const { return m_view; }
+    bool m_refreshFailed = false;  // set by Refresh
 
 private:
     int m_templateId;

@@ -96,7 +96,8 @@ void CDlgPgChannels::Refresh()
     const int selected = m_list->GetSelectedIndex();
     m_list->DeleteAllItems();
     const auto which = std::uint32_t(m_direction);
-    if (drv.refreshChannels(which) == qel::QEL_OK) {
+    m_refreshFailed = drv.refreshChannels(which) != qel::QEL_OK;
+    if (!m_refreshFailed) {
         const auto& channels = drv.channels(which);
         // One device-properties request per device, not per channel: on a
         // slow driver a refresh of 48 channels took 48 requests.

@@ -78,7 +78,8 @@ void CDlgPgDevices::Refresh()
     qel::cpl::CDrv& drv = View()->Drv();
     const int selected = m_list->GetSelectedIndex();
     m_list->DeleteAllItems();
-    if (drv.refreshDeviceProperties() == qel::QEL_OK) {
+    m_refreshFailed = drv.refreshDeviceProperties() != qel::QEL_OK;
+    if (!m_refreshFailed) {
         const auto& records = drv.deviceProperties();
         for (int i = 0; i < int(records.size()); ++i) {
             const int row = m_list->InsertItem(i, View()->Text(records[i].deviceName()));

@@ -234,6 +234,14 @@ void CQEL_CPLView::RefreshForEvents()
     }
     RefreshAllPages();
     m_eventRefreshTimer.start(kEventRefreshMs, this);
+    const bool failed = !m_firstUpdate && (m_pgDevices->RefreshFailed() || m_pgInput->RefreshFailed() ||
+                                           m_pgOutput->RefreshFailed());
+    if (!failed) {
+        m_eventRefreshRetries = 0;
+    } else if (m_eventRefreshRetries < kEventRefreshRetries) {
+        ++m_eventRefreshRetries;
+        m_eventRefreshPending = true;
+    }
 }
 
 void CQEL_CPLView::timerEvent(QTimerEvent* e)

@@ -83,6 +83,10 @@ public:
     // of events (a device plugged in and out, a host restarting its streams)
     // must not keep the window busy refreshing.
     static constexpr int kEventRefreshMs = 100;
+    // A refresh for driver events whose reads failed (the driver busy, a
+    // device leaving in between) is made again after the period, at most
+    // this many times in a row.
+    static constexpr int kEventRefreshRetries = 5;
 
 protected:
     bool event(QEvent* e) override;
@@ -100,6 +104,7 @@ private:
     bool m_startOnSettings;
     QBasicTimer m_eventRefreshTimer;  // holds off the next refresh for driver events
     bool m_eventRefreshPending = false;
+    int m_eventRefreshRetries = 0;
 
     CTreeCtrlEx* m_tree = nullptr;
     std::array<QTreeWidgetItem*, 6> m_items{};

@@ -13,6 +13,7 @@
 #include "controlpanel/app/MainFrame.h"
 #include "controlpanel/app/QEL_CPLView.h"
 #include "controlpanel/app/TrayIcon.h"
+#include "device/Requests.h"
 #include "controlpanel/app/TreeCtrlEx.h"
 #include "os/sim/SimOs.h"
 #include "sim/Rig.h"
@@ -168,6 +169,19 @@ private slots:
         RenameInRig(2, "Renamed 1814");
         m_rig->queueDriverEvent(2);
         QTRY_COMPARE(DeviceRows().last(), QStringLiteral("Renamed 1814"));
+    }
+
+    // A refresh for an event that cannot read the device list (the driver
+    // busy) is made again: the page does not stay empty.
+    void aFailedEventRefreshIsMadeAgain()
+    {
+        Start();
+        QCOMPARE(DeviceRows(), QStringList({"Studio 610", "Stage 1814"}));
+        QTest::qWait(2 * CQEL_CPLView::kEventRefreshMs);
+        m_rig->failNext(qel::QEL_REQ_GET_DEVICE_LIST, 2, 0xE0000001);
+        m_rig->queueDriverEvent(3);
+        QTRY_COMPARE(DeviceRows(), QStringList());
+        QTRY_COMPARE(DeviceRows(), QStringList({"Studio 610", "Stage 1814"}));
     }
 
     // A plug or unplug reaches the pages as the driver's own event (the
