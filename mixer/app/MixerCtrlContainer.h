@@ -63,7 +63,7 @@ public:
     static constexpr int kUsbMessagePeriodMs = 200; // 1127
     // Pauses between the device requests of the output refresh and of solo.
     static constexpr int kOutputRefreshPauseMs = 50;
-    // A FireWire write the device did not take (a failed transaction, the
+    // A write the device did not take (a failed transaction or transfer, the
     // device going away) reads the values back after this pause, so that
     // the controls show what the device holds; failures within the pause
     // share one read-back.
@@ -124,7 +124,10 @@ public:
     void RefreshDigitalIo();                 // digital I/O mode and sync source
     void RefreshSampleRate();                // rates, with the fallback rule
     void RefreshDigitalInputs(bool forced);  // coaxial and optical input display
-    void RefreshOutputValues();              // paced reads of every element's values
+    // Paced reads of every element's values; on USB the pans are put back to
+    // their defaults on the device too, unless `usbPans` is false (the
+    // read-back after a failure: the device does not report pans).
+    void RefreshOutputValues(bool usbPans = true);
 
     // ---- Accessors
     qel::Device* GetDevice() const { return m_device; }
@@ -228,7 +231,7 @@ private:
     void ShowSyncStatus(std::uint8_t message);
     // The display refresh for a digital-input change (kDigitalInputRefreshMs).
     void RefreshForDigitalInput();
-    // A write's status: a FireWire write that failed schedules the read-back.
+    // A write's status: a write that failed schedules the read-back.
     std::uint32_t Written(std::uint32_t status);
     // Mute helpers of the input strips' mute and solo logic.
     std::uint32_t SetMuteOnDevice(std::uint8_t block, std::uint8_t channel, bool muted);
@@ -255,7 +258,7 @@ private:
     // ---- Display of one digital input (MixerCtrlContainerRefresh.cpp)
     void ShowDigitalInput(const QString& signalType, const InputState& state, bool syncError, bool invalidRate);
     // One paced step of the output refresh: reads an element's values, or the crossfader's.
-    void RefreshElementOutput(CMixerElement* element);
+    void RefreshElementOutput(CMixerElement* element, bool usbPans = true);
     void RefreshCrossfadeOutput();
     // The device is there to be asked: set, open, and not being reconnected.
     bool DeviceReachable();
@@ -293,8 +296,8 @@ private:
     int m_highestBlockId = 0;
     // Output refreshes queued so far; a step of an older one is skipped.
     unsigned m_outputRefreshRound = 0;
-    // A FireWire read of the current refresh failed (a garbled or refused
-    // answer while the device is on the bus): the refresh runs again after
+    // A read of the current refresh failed (a garbled or refused answer
+    // while the device is on the bus): the refresh runs again after
     // kWriteFailedRereadMs, at most kRereadTries times in a row.
     static constexpr int kRereadTries = 3;
     bool m_refreshReadFailed = false;

@@ -98,10 +98,7 @@ void CMixerCtrlContainer::OnMessage(const CWindowMessage& message)
 
 std::uint32_t CMixerCtrlContainer::Written(std::uint32_t status)
 {
-    // On USB a read-back would put the pans back to their defaults on the
-    // device (RefreshElementOutput); a USB write fails when the device is
-    // away, and the reconnect reads everything again.
-    if (status != qel::QEL_OK && m_device && m_device->fireWire()) {
+    if (status != qel::QEL_OK && m_device) {
         m_rereadTries = 0;
         if (!m_rereadTimer.isActive())
             m_rereadTimer.start(kWriteFailedRereadMs, this);
@@ -115,7 +112,7 @@ std::uint32_t CMixerCtrlContainer::SetMuteOnDevice(std::uint8_t block, std::uint
         return qel::QEL_E_FAILED;
     const std::uint8_t state = muted ? 1 : 0;
     if (qel::CQelUsbDevice* usb = m_device->usb())
-        return usb->setMute(block, channel, state);
+        return Written(usb->setMute(block, channel, state));
     if (qel::CQelDevice* fw = m_device->fireWire())
         return Written(fw->setMute(block, channel, state));
     return qel::QEL_E_FAILED;
@@ -182,7 +179,7 @@ void CMixerCtrlContainer::OnVolume(const CWindowMessage& message)
     const auto channel = static_cast<std::uint8_t>(message.LowWord());
     const double db = static_cast<double>(std::clamp<qintptr>(message.LParam(), -128, 127));
     if (qel::CQelUsbDevice* usb = m_device->usb())
-        usb->setVolume(block, channel, db);
+        Written(usb->setVolume(block, channel, db));
     else if (qel::CQelDevice* fw = m_device->fireWire())
         Written(fw->setVolume(block, channel, db));
 }
@@ -559,7 +556,7 @@ void CMixerCtrlContainer::timerEvent(QTimerEvent* event)
     } else if (id == m_rereadTimer.timerId()) {
         m_rereadTimer.stop();
         if (m_connected)
-            RefreshOutputValues();
+            RefreshOutputValues(/*usbPans=*/false);
     } else if (id == m_holdTimer.timerId()) {
         m_holdWord = 0;
         m_holdTimer.stop();

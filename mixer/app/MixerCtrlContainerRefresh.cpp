@@ -197,7 +197,7 @@ bool CMixerCtrlContainer::DeviceReachable()
     return false;
 }
 
-void CMixerCtrlContainer::RefreshOutputValues()
+void CMixerCtrlContainer::RefreshOutputValues(bool usbPans)
 {
     // The reads reach the device one element every 50 ms, in element order,
     // from the event loop; a newer refresh supersedes the steps of this one.
@@ -205,9 +205,9 @@ void CMixerCtrlContainer::RefreshOutputValues()
     m_refreshReadFailed = false;
     for (CMixerElement* element : std::as_const(m_elements)) {
         QPointer<CMixerElement> guarded(element);
-        m_pacer.Enqueue(kOutputRefreshPauseMs, [this, guarded, round] {
+        m_pacer.Enqueue(kOutputRefreshPauseMs, [this, guarded, round, usbPans] {
             if (round == m_outputRefreshRound && guarded)
-                RefreshElementOutput(guarded.data());
+                RefreshElementOutput(guarded.data(), usbPans);
         });
     }
     if (m_crossFader)
@@ -228,7 +228,7 @@ void CMixerCtrlContainer::RefreshOutputValues()
     });
 }
 
-void CMixerCtrlContainer::RefreshElementOutput(CMixerElement* element)
+void CMixerCtrlContainer::RefreshElementOutput(CMixerElement* element, bool usbPans)
 {
     if (!DeviceReachable())
         return;
@@ -238,9 +238,9 @@ void CMixerCtrlContainer::RefreshElementOutput(CMixerElement* element)
     const std::uint8_t block = element->BlockId();
     const QString type = element->TypeName();
 
-    // A FireWire read that fails is asked again (RefreshOutputValues).
+    // A read that fails is asked again (RefreshOutputValues).
     const auto read = [&](qel::Status status) {
-        if (status != qel::QEL_OK && !usb)
+        if (status != qel::QEL_OK)
             m_refreshReadFailed = true;
         return status == qel::QEL_OK;
     };
@@ -250,7 +250,7 @@ void CMixerCtrlContainer::RefreshElementOutput(CMixerElement* element)
     const auto mute = [&](std::uint8_t channel, std::uint8_t& state) {
         const bool read =
             (usb ? usbDevice->getMute(block, channel, state) : fw->getMute(block, channel, state)) == qel::QEL_OK;
-        if (!read && !usb)
+        if (!read)
             m_refreshReadFailed = true;
         // A mute the user set is still on its way to the device: the state
         // read is the one the click replaced, and the control keeps the click.
@@ -269,8 +269,10 @@ void CMixerCtrlContainer::RefreshElementOutput(CMixerElement* element)
                 element->SetMute(state, ch);
         }
         if (usb) {
-            m_device->setChannelBalance(1, block, -127);
-            m_device->setChannelBalance(2, block, 127);
+            if (usbPans) {
+                m_device->setChannelBalance(1, block, -127);
+                m_device->setChannelBalance(2, block, 127);
+            }
         } else {
             for (std::uint8_t ch = 1; ch <= 2; ++ch) {
                 std::int32_t value = 0;
@@ -286,7 +288,8 @@ void CMixerCtrlContainer::RefreshElementOutput(CMixerElement* element)
         if (mute(0, state))
             element->SetMute(state, 0);
         if (usb) {
-            m_device->setChannelBalance(0, block, 0);
+            if (usbPans)
+                m_device->setChannelBalance(0, block, 0);
         } else {
             std::int32_t value = 0;
             if (read(fw->getBalance(block, 0, value)))
@@ -300,7 +303,8 @@ void CMixerCtrlContainer::RefreshElementOutput(CMixerElement* element)
         if (mute(0, state))
             element->SetMute(state, 1);
         if (usb) {
-            m_device->setChannelBalance(0, block, 0);
+            if (usbPans)
+                m_device->setChannelBalance(0, block, 0);
         } else {
             std::int32_t value = 0;
             if (read(fw->getBalance(block, 0, value)))
@@ -319,6 +323,6 @@ void CMixerCtrlContainer::RefreshCrossfadeOutput()
                                               : m_device->fireWire()->getVolume(block, 0, value);
     if (status == qel::QEL_OK)
         m_crossFader->SetCrossfade(2, 0, value);
-    else if (m_busKind != 0)
+    else
         m_refreshReadFailed = true;
 }

@@ -572,6 +572,31 @@ private slots:
         QCOMPARE(FwChannel(r, k1814Master, 0).volume, std::int16_t(-25 * 256));
     }
 
+    // The same on USB, without putting the pans back to their defaults.
+    void aFailedUsbWriteIsReadBackAndKeepsThePans()
+    {
+        PanelRig r;
+        CMixerCtrlContainer* c = r.Build(PanelRig::kU410);
+        QVERIFY(c);
+        c->Pacer().Flush();
+        CChannelStripStereoIn* first = c->InputStrips().at(0);
+        first->PanLeft()->PlaceByUser(30);
+        first->VolumeLeft()->PlaceByUser(25);
+        QTest::qWait(100);
+        const int pan = first->PanLeft()->GetPos();
+        const auto devicePans = UsbUnit(r, std::uint8_t(first->BlockId())).balance;
+        r.rig->failNext(qel::QEL_USB_REQ_CONTROL_TRANSFER, 1, 0xE0000001);
+        first->VolumeLeft()->PlaceByUser(40);
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::sendPostedEvents();
+        QCOMPARE(first->VolumeLeft()->GetPos(), 40);
+        QTRY_COMPARE(first->VolumeLeft()->GetPos(), 25);
+        QCOMPARE(first->PanLeft()->GetPos(), pan);
+        c->Pacer().Flush();
+        QCOMPARE(first->PanLeft()->GetPos(), pan);
+        QCOMPARE(UsbUnit(r, std::uint8_t(first->BlockId())).balance, devicePans);
+    }
+
     void featureBlockEventsWithoutACommandAreReported()
     {
         PanelRig r;
