@@ -221,7 +221,16 @@ bool QelAvcEventHandler::add(AVC_NotifyCMD* command, IWindow* window, std::uint3
         std::lock_guard lock(lock_);
         messages_.push_back(WndMessage{command, window, message});
     }
-    return device_.armNotify(*command) == QEL_OK;
+    if (device_.armNotify(*command) == QEL_OK) return true;
+    // Not armed (the registration stays): the thread tries again, as after a
+    // failed re-arm. The signal wakes it into its retrying wait.
+    {
+        std::lock_guard lock(lock_);
+        if (stopping_ || std::find(unarmed_.begin(), unarmed_.end(), command) != unarmed_.end()) return false;
+        unarmed_.push_back(command);
+    }
+    if (notifyEvent_ != nullptr) os_.setEvent(notifyEvent_);
+    return false;
 }
 
 void QelAvcEventHandler::remove(const AVC_NotifyCMD& command) {

@@ -207,6 +207,20 @@ TEST_F(EventTest, AChangeWhileNotArmedIsDeliveredByTheNextArm) {
     EXPECT_EQ(armed(), 1u);
 }
 
+// A registration whose first arm fails (as after a reconnect on a bad bus)
+// reports false, and the thread arms it later: turns still arrive.
+TEST_F(EventTest, ARegistrationWhoseArmFailedIsArmedLater) {
+    open();
+    ASSERT_TRUE(device.registerForAVCEvents(&message, &w2, 0x8004));  // the thread runs
+    rig->failNext(QEL_REQ_AVC_TRANSACTION, 1, 0xE0000001);
+    EXPECT_FALSE(device.registerForAVCEvents(&block4, &w1, 0x8005));
+    for (int i = 0; i < 200 && armed() < 2; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(armed(), 2u);
+    rig->withFwDevice(1, [&](sim::FwDeviceModel& m) { firmware(m).knob(4, 0, -6.0); });
+    ASSERT_TRUE(w1.waitForCount(1));
+    EXPECT_EQ(w1.posted()[0].data, (std::vector<std::uint8_t>{0xFA, 0x00}));
+}
+
 TEST_F(EventTest, DigitalInputsAndDeviceMessagesArriveTogether) {
     open();
     AvcCommands& avc = ctx.avc();
