@@ -226,8 +226,7 @@ bool QelAvcEventHandler::add(AVC_NotifyCMD* command, IWindow* window, std::uint3
     // failed re-arm. The signal wakes it into its retrying wait.
     {
         std::lock_guard lock(lock_);
-        if (stopping_ || std::find(unarmed_.begin(), unarmed_.end(), command) != unarmed_.end()) return false;
-        unarmed_.push_back(command);
+        if (!markUnarmed(command)) return false;
     }
     if (notifyEvent_ != nullptr) os_.setEvent(notifyEvent_);
     return false;
@@ -270,10 +269,16 @@ void QelAvcEventHandler::rearm(AVC_NotifyCMD* command, const AvcFrame& frame) {
         return;
     }
     std::lock_guard lock(lock_);
+    markUnarmed(command);
+}
+
+bool QelAvcEventHandler::markUnarmed(AVC_NotifyCMD* command) {
     const bool registered =
         std::any_of(messages_.begin(), messages_.end(), [&](const WndMessage& m) { return m.command == command; });
-    if (!stopping_ && registered && std::find(unarmed_.begin(), unarmed_.end(), command) == unarmed_.end())
-        unarmed_.push_back(command);
+    if (stopping_ || !registered || std::find(unarmed_.begin(), unarmed_.end(), command) != unarmed_.end())
+        return false;
+    unarmed_.push_back(command);
+    return true;
 }
 
 void QelAvcEventHandler::retryRearms() {

@@ -78,6 +78,9 @@ private:
     void rearm(AVC_NotifyCMD* command, const AvcFrame& frame);
     // Tries the re-arms that failed again.
     void retryRearms();
+    // Under lock_: puts a registered command on the retry list once; false
+    // when it is not registered, is listed already or a stop has begun.
+    bool markUnarmed(AVC_NotifyCMD* command);
 
     CQelDevice& device_;    // never used by the thread
     QelContext& context_;   // used by the thread only under lock_ before a stop

@@ -152,8 +152,7 @@ int RunChaos(std::chrono::seconds length, std::uint32_t seed, bool verbose)
     auto rig = sim::Rig::makeDefault();
     CMessageBoxRecorder boxes;
     const Counts before = Count(*rig);
-    std::string sharedBefore, sharedAfter;
-    const auto settingsBefore = DriverSettings(*rig, sharedBefore);
+    const DriverSettings settingsBefore = ReadDriverSettings(*rig);
     std::vector<std::string> failures;
     qint64 longest = 0;
     int rounds = 0;
@@ -207,14 +206,8 @@ int RunChaos(std::chrono::seconds length, std::uint32_t seed, bool verbose)
                 failures.push_back("the window thread stalled " + std::to_string(stalls.LongestMs()) + " ms");
             for (std::string& f : program->Check(Expectations{}))
                 failures.push_back(std::move(f));
-            const auto settingsAfter = DriverSettings(*rig, sharedAfter);
-            for (const auto& [id, was] : settingsBefore) {
-                const auto it = settingsAfter.find(id);
-                if (it != settingsAfter.end() && it->second != was)
-                    failures.push_back("device " + std::to_string(id) + " was \"" + was + "\", is \"" + it->second + "\"");
-            }
-            if (sharedAfter != sharedBefore)
-                failures.push_back("the driver's channels or buffers changed");
+            for (std::string& f : DriverSettingsChanged(settingsBefore, *rig))
+                failures.push_back(std::move(f));
             if (!failures.empty())
                 failures.insert(failures.begin(), "round " + std::to_string(rounds) + ":");
             Pump(kRound - Ms(round.elapsed()) > 0ms ? kRound - Ms(round.elapsed()) : 0ms);

@@ -108,8 +108,7 @@ Result Run(const std::string& path, bool verbose)
 
     CMessageBoxRecorder boxes;
     const Counts before = Count(*rig);
-    std::string sharedBefore, sharedAfter;
-    const auto settingsBefore = DriverSettings(*rig, sharedBefore);
+    const DriverSettings settingsBefore = ReadDriverSettings(*rig);
     {
         std::unique_ptr<qel::faults::ProgramUnderTest> program = qel::faults::MakeProgram(*rig);
         QElapsedTimer start;
@@ -156,14 +155,8 @@ Result Run(const std::string& path, bool verbose)
             fail(std::move(f));
         // The driver's settings are as they were: no program writes them
         // unless the user does.
-        const auto settingsAfter = DriverSettings(*rig, sharedAfter);
-        for (const auto& [id, was] : settingsBefore) {
-            const auto it = settingsAfter.find(id);
-            if (it != settingsAfter.end() && it->second != was)
-                fail("device " + std::to_string(id) + " was \"" + was + "\" and is \"" + it->second + "\"");
-        }
-        if (sharedAfter != sharedBefore)
-            fail("the driver's channels or buffers changed");
+        for (std::string& f : DriverSettingsChanged(settingsBefore, *rig))
+            fail(std::move(f));
 
         // What the user was told.
         for (const std::string& want : expect->boxes) {

@@ -79,12 +79,12 @@ Counts Count(sim::Rig& rig)
             ThreadCount()};
 }
 
-std::map<std::uint32_t, std::string> DriverSettings(sim::Rig& rig, std::string& shared)
+DriverSettings ReadDriverSettings(sim::Rig& rig)
 {
-    std::map<std::uint32_t, std::string> out;
+    DriverSettings out;
     for (std::uint32_t id : rig.presentFwDevices())
         rig.withFwDevice(id, [&](sim::FwDeviceModel& m) {
-            out[id] = std::to_string(m.rank) + " " + m.deviceName;
+            out.devices[id] = std::to_string(m.rank) + " " + m.deviceName;
         });
     rig.withControlPanel([&](sim::ControlPanelState& s) {
         std::ostringstream t;
@@ -93,10 +93,23 @@ std::map<std::uint32_t, std::string> DriverSettings(sim::Rig& rig, std::string& 
         for (const auto& b : s.buffers)
             t << b.minimum << ' ' << b.step << ' ' << b.current << ' ' << b.maximum << '\n';
         t << s.asioNameOption << '\n';
-        shared = t.str();
+        out.shared = t.str();
     });
     return out;
 }
 
+std::vector<std::string> DriverSettingsChanged(const DriverSettings& before, sim::Rig& rig)
+{
+    const DriverSettings now = ReadDriverSettings(rig);
+    std::vector<std::string> changes;
+    for (const auto& [id, was] : before.devices) {
+        const auto it = now.devices.find(id);
+        if (it != now.devices.end() && it->second != was)
+            changes.push_back("device " + std::to_string(id) + " was \"" + was + "\" and is \"" + it->second + "\"");
+    }
+    if (now.shared != before.shared)
+        changes.push_back("the driver's channels or buffers changed");
+    return changes;
+}
 
 }  // namespace qel::faults

@@ -9,6 +9,7 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <vector>
 
 namespace qel::sim {
 class Rig;
@@ -45,7 +46,14 @@ struct Counts {
 Counts Count(sim::Rig& rig);
 
 // The driver's settings the control panel edits: rank and name per device
-// on the bus, and the channels, buffers and ASIO name option as `shared`.
-std::map<std::uint32_t, std::string> DriverSettings(sim::Rig& rig, std::string& shared);
+// on the bus, and the channels, buffers and ASIO name option.
+struct DriverSettings {
+    std::map<std::uint32_t, std::string> devices;
+    std::string shared;
+};
+DriverSettings ReadDriverSettings(sim::Rig& rig);
+// What changed from `before` to the rig's settings now, one text a change;
+// a device on the bus only at one of the two times is no change.
+std::vector<std::string> DriverSettingsChanged(const DriverSettings& before, sim::Rig& rig);
 
 }  // namespace qel::faults
