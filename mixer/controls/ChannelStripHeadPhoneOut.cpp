@@ -63,7 +63,7 @@ void CChannelStripHeadPhoneOut::FitKindLabel()
 
 void CChannelStripHeadPhoneOut::SetVolume(double levelDb, int channel)
 {
-    if (channel != 0)
+    if (channel != 0 || m_volume->IsDragging())
         return;
     m_volume->SetPos(scaling::FaderPosFromLevel(levelDb));
     m_readout->SetText(QString::fromStdString(scaling::FormatLevel(levelDb)));
@@ -71,7 +71,8 @@ void CChannelStripHeadPhoneOut::SetVolume(double levelDb, int channel)
 
 void CChannelStripHeadPhoneOut::SetBalance(double value, int)
 {
-    m_balance->SetPos(scaling::BalancePosFromDevice(value));
+    if (!m_balance->IsDragging())
+        m_balance->SetPos(scaling::BalancePosFromDevice(value));
 }
 
 void CChannelStripHeadPhoneOut::SetMute(int state, int)

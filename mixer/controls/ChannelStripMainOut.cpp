@@ -59,13 +59,16 @@ void CChannelStripMainOut::DoDataExchange(bool fromControls)
 
 void CChannelStripMainOut::SetVolume(double levelDb, int)
 {
+    if (m_volume->IsDragging())
+        return;
     m_volume->SetPos(scaling::FaderPosFromLevel(levelDb));
     m_readout->SetText(QString::fromStdString(scaling::FormatLevelDb(levelDb)));
 }
 
 void CChannelStripMainOut::SetBalance(double value, int)
 {
-    m_balance->SetPos(scaling::BalancePosFromDevice(value));
+    if (!m_balance->IsDragging())
+        m_balance->SetPos(scaling::BalancePosFromDevice(value));
 }
 
 void CChannelStripMainOut::SetMute(int state, int)

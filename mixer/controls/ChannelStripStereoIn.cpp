@@ -124,7 +124,8 @@ void CChannelStripStereoIn::SetVolume(double levelDb, int channel)
 {
     CBitmapSlider* fader = channel == 1 ? m_volumeLeft : channel == 2 ? m_volumeRight : nullptr;
     CMatrixStatic* readout = channel == 1 ? m_readoutLeft : m_readoutRight;
-    if (!fader)
+    // The user holding the fader wins; it goes to the device on its next report.
+    if (!fader || fader->IsDragging())
         return;
     fader->SetPos(scaling::FaderPosFromLevel(levelDb));
     readout->SetText(Text(scaling::FormatLevel(levelDb)));
@@ -132,10 +133,9 @@ void CChannelStripStereoIn::SetVolume(double levelDb, int channel)
 
 void CChannelStripStereoIn::SetBalance(double value, int channel)
 {
-    if (channel == 1)
-        m_panLeft->SetPos(scaling::BalancePosFromDevice(value));
-    else if (channel == 2)
-        m_panRight->SetPos(scaling::BalancePosFromDevice(value));
+    CBitmapSlider* pan = channel == 1 ? m_panLeft : channel == 2 ? m_panRight : nullptr;
+    if (pan && !pan->IsDragging())
+        pan->SetPos(scaling::BalancePosFromDevice(value));
 }
 
 void CChannelStripStereoIn::SetMute(int state, int channel)

@@ -552,6 +552,46 @@ private slots:
         QCOMPARE(FwChannel(r, k1814CrossFader, 0).volume, std::int16_t(40 * 256));
     }
 
+    // A knob turned while the user holds the same fader: the fader stays
+    // under the user's hand and the device is given the user's value back;
+    // after the release the fader follows the knob again.
+    void aKnobTurnDoesNotMoveAHeldFader()
+    {
+        PanelRig r;
+        CMixerCtrlContainer* c = r.Build(PanelRig::k1814);
+        QVERIFY(c);
+        c->Pacer().Flush();
+        QTest::qWait(300);  // the AV/C thread arms the block's NOTIFY
+        CBitmapSlider* fader = c->MainOut()->Volume();
+        auto mouse = [fader](QEvent::Type type, int position) {
+            const int along = fader->PosToPixel(position);
+            const QPointF at = fader->IsVertical() ? QPointF(fader->width() / 2.0, along) : QPointF(along, fader->height() / 2.0);
+            QMouseEvent event(type, at, fader->mapToGlobal(at), type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton,
+                              type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton, Qt::NoModifier);
+            QCoreApplication::sendEvent(fader, &event);
+        };
+        mouse(QEvent::MouseButtonPress, fader->GetPos());
+        mouse(QEvent::MouseMove, 12);
+        // Where the pointer put it (pixels round down to a position).
+        const int held = fader->GetPos();
+        QVERIFY(held >= 10 && held <= 12);
+        QVERIFY(fader->IsDragging());
+        QTRY_COMPARE(FwChannel(r, k1814Master, 0).volume, std::int16_t(-held * 256));
+
+        WithFirmware(r, [](qel::sim::FwFirmware& fw) { QVERIFY(fw.knob(k1814Master, 0, -30)); });
+        QTest::qWait(200);
+        QCOMPARE(fader->GetPos(), held);
+        QTRY_COMPARE(FwChannel(r, k1814Master, 0).volume, std::int16_t(-held * 256));
+
+        mouse(QEvent::MouseButtonRelease, held);
+        QVERIFY(!fader->IsDragging());
+        QCOMPARE(fader->GetPos(), held);
+        QTest::qWait(300);  // the write ended the NOTIFY; it is armed again
+        WithFirmware(r, [](qel::sim::FwFirmware& fw) { QVERIFY(fw.knob(k1814Master, 0, -20)); });
+        QTRY_COMPARE(fader->GetPos(), 20);
+        QCOMPARE(FwChannel(r, k1814Master, 0).volume, std::int16_t(-20 * 256));
+    }
+
     // A write the device does not take is read back: the control shows what
     // the device holds.
     void aFailedWriteIsReadBack()
