@@ -1,6 +1,8 @@
 // The control panel under a fault: its main frame on the rig; afterwards the
 // devices page lists the devices on the bus under the names the driver holds.
+#include <QComboBox>
 #include <QIcon>
+#include <QPushButton>
 
 #include "controlpanel/app/ControlPanelIds.h"
 #include "controlpanel/app/DialogPage.h"
@@ -22,6 +24,7 @@ namespace qel::faults {
 namespace {
 
 constexpr int kPages = 6;
+constexpr int kSynchronisationPage = 3;  // in tree order
 
 class ControlPanelUnderTest final : public ProgramUnderTest {
 public:
@@ -57,6 +60,23 @@ public:
         for (CListCtrlEx* list : page->findChildren<CListCtrlEx*>())
             if (const int rows = list->GetItemCount(); rows > 0)
                 list->SelectItem(std::uniform_int_distribution<int>(0, rows - 1)(random));
+    }
+
+    std::string Perform(const std::vector<std::string>& words) override
+    {
+        if (words[0] != "rate") return "the control panel cannot do '" + words[0] + "'";
+        CQEL_CPLView* view = m_frame->View();
+        view->Tree()->SelectItem(view->TreeItem(kSynchronisationPage));
+        CDialogPage* page = view->VisiblePage();
+        auto* rates = page ? FindControl<QComboBox>(page, IDC_SAMPLE_RATE_COMBO) : nullptr;
+        auto* apply = page ? FindControl<QPushButton>(page, IDC_RATE_APPLY) : nullptr;
+        if (rates == nullptr || apply == nullptr) return "rate: the Synchronisation page has no rate list";
+        const int row = rates->findData(qint64(std::stoul(words[1])));
+        if (row < 0) return "rate: the list offers no " + words[1] + " Hz";
+        rates->setCurrentIndex(row);
+        if (!apply->isEnabled()) return "rate: Apply stays disabled for " + words[1] + " Hz";
+        apply->click();
+        return {};
     }
 
     std::vector<std::string> Check(const Expectations&) override

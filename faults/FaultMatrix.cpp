@@ -135,8 +135,22 @@ Result Run(const std::string& path, bool verbose)
                 std::lock_guard lock(refusedMutex);
                 refusedLines.push_back(e.line);
             });
+            // The user's steps, on the window thread, timed from the timeline's start.
+            QElapsedTimer since;
+            std::size_t nextStep = 0;
+            QTimer stepper;
+            QObject::connect(&stepper, &QTimer::timeout, [&] {
+                for (; nextStep < expect->steps.size() && since.elapsed() >= expect->steps[nextStep].at.count(); ++nextStep) {
+                    const UserStep& step = expect->steps[nextStep];
+                    if (std::string why = program->Perform(step.words); !why.empty())
+                        fail("line " + std::to_string(step.line) + ": " + why);
+                }
+            });
+            since.start();
+            stepper.start(5);
             runner.start();
-            if (!PumpUntil([&] { return runner.fired() >= timeline.size(); }, kTimelineLimit))
+            if (!PumpUntil([&] { return runner.fired() >= timeline.size() && nextStep == expect->steps.size(); },
+                           kTimelineLimit))
                 fail("the timeline did not end within 120 s");
             runner.wait();
             // Every event of a scenario acts: one the rig refused was no fault.

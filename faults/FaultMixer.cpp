@@ -2,6 +2,8 @@
 // every surface compared with one built afresh on the rig as it is then (a
 // new device-layer context that reads the device's values).
 #include <QCoreApplication>
+#include <QMouseEvent>
+#include <QPointer>
 #include <QTabBar>
 
 #include <map>
@@ -13,6 +15,9 @@
 #include "mixer/app/MixerCtrlContainer.h"
 #include "mixer/app/SceneFile.h"
 #include "mixer/controls/BitmapSlider.h"
+#include "mixer/controls/ChannelStripHeadPhoneOut.h"
+#include "mixer/controls/ChannelStripMainOut.h"
+#include "mixer/controls/ChannelStripStereoIn.h"
 #include "mixer/controls/LevelMeter.h"
 #include "os/sim/SimOs.h"
 #include "sim/Rig.h"
@@ -77,6 +82,29 @@ std::string Difference(const std::string& shown, const std::string& device)
     return out;
 }
 
+// A mouse event on a fader at a position's pixel, as the pointer gives it.
+void Mouse(CBitmapSlider* fader, QEvent::Type type, int position)
+{
+    const int along = fader->PosToPixel(position);
+    const QPointF at = fader->IsVertical() ? QPointF(fader->width() / 2.0, along) : QPointF(along, fader->height() / 2.0);
+    const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
+    const Qt::MouseButtons held = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton;
+    QMouseEvent event(type, at, fader->mapToGlobal(at), button, held, Qt::NoModifier);
+    QCoreApplication::sendEvent(fader, &event);
+}
+
+// The fader a "hold" step names: main, phones, inN-left, inN-right.
+CBitmapSlider* Fader(CMixerCtrlContainer* c, const std::string& name)
+{
+    if (name == "main") return c->MainOut() ? c->MainOut()->Volume() : nullptr;
+    if (name == "phones") return c->HeadPhone() ? c->HeadPhone()->Volume() : nullptr;
+    const std::size_t dash = name.find('-');
+    const int strip = std::atoi(name.substr(2, dash - 2).c_str()) - 1;
+    if (strip < 0 || strip >= c->InputStrips().size()) return nullptr;
+    CChannelStripStereoIn* s = c->InputStrips()[strip];
+    return name.substr(dash + 1) == "left" ? s->VolumeLeft() : s->VolumeRight();
+}
+
 class MixerUnderTest final : public ProgramUnderTest {
 public:
     explicit MixerUnderTest(sim::Rig& rig) : m_rig(rig) {}
@@ -94,6 +122,13 @@ public:
 
     void Tick(int n) override
     {
+        // A user holding a fader shows no other tab; the fader stays under the hand.
+        if (m_held) {
+            if (m_held->GetPos() != m_heldAt && m_moved.empty())
+                m_moved = "the held fader moved from " + std::to_string(m_heldAt) + " to " +
+                          std::to_string(m_held->GetPos());
+            return;
+        }
         if (const int tabs = m_dlg->TabCtrl()->count(); tabs > 1)
             m_dlg->TabCtrl()->setCurrentIndex(n % tabs);
     }
@@ -119,9 +154,33 @@ public:
         s->PlaceByUser(std::uniform_int_distribution<int>(s->Minimum(), s->Maximum())(random));
     }
 
+    std::string Perform(const std::vector<std::string>& words) override
+    {
+        if (words[0] == "release") {
+            if (!m_held) return "release: no fader is held (or it went with its device)";
+            Mouse(m_held, QEvent::MouseButtonRelease, m_heldAt);
+            m_held = nullptr;
+            return {};
+        }
+        if (words[0] != "hold") return "the mixer cannot do '" + words[0] + "'";
+        const int tab = std::atoi(words[1].c_str());
+        if (tab >= m_dlg->TabCtrl()->count() || tab >= m_dlg->Containers().size())
+            return "hold: no tab " + words[1];
+        m_dlg->TabCtrl()->setCurrentIndex(tab);
+        CBitmapSlider* fader = Fader(m_dlg->Containers()[tab], words[2]);
+        if (fader == nullptr || !fader->isEnabled()) return "hold: no fader " + words[2] + " on tab " + words[1];
+        Mouse(fader, QEvent::MouseButtonPress, fader->GetPos());
+        Mouse(fader, QEvent::MouseMove, std::atoi(words[3].c_str()));
+        m_held = fader;
+        m_heldAt = fader->GetPos();  // pixels round to a position
+        return {};
+    }
+
     std::vector<std::string> Check(const Expectations& expect) override
     {
         std::vector<std::string> faults;
+        if (!m_moved.empty()) faults.push_back(m_moved);
+        if (m_held) faults.push_back("a fader is still held at the end (the scenario lacks a release)");
         const auto shown = Scenes(*m_dlg);
         const auto fresh = FreshScenes(m_rig);
         for (const auto& [name, scene] : shown) {
@@ -159,6 +218,9 @@ private:
     std::unique_ptr<os::SimOs> m_os;
     std::unique_ptr<QelContext> m_context;
     std::unique_ptr<CKavroMixerPanelDlg> m_dlg;
+    QPointer<CBitmapSlider> m_held;
+    int m_heldAt = 0;
+    std::string m_moved;
 };
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The "#:" directives of a fault scenario file.
 #include "faults/FaultScenario.h"
 
+#include "sim/RigCommands.h"
 #include "sim/RigFile.h"
 
 #include <algorithm>
@@ -23,6 +24,42 @@ std::optional<std::chrono::milliseconds> Duration(std::string_view t)
     const auto d = sim::parseRigTime(t);
     if (!d || *d > std::chrono::minutes(1)) return std::nullopt;
     return d;
+}
+
+std::vector<std::string> Words(std::string_view s)
+{
+    std::vector<std::string> out;
+    while (!(s = Trim(s)).empty()) {
+        const std::size_t cut = s.find(' ');
+        out.emplace_back(s.substr(0, cut));
+        s = cut == std::string_view::npos ? std::string_view() : s.substr(cut);
+    }
+    return out;
+}
+
+bool IsFader(const std::string& w)
+{
+    if (w == "main" || w == "phones") return true;
+    // inN-left, inN-right with N from 1 to 99
+    const std::size_t dash = w.find('-');
+    if (w.rfind("in", 0) != 0 || dash == std::string::npos || dash < 3 || dash > 4) return false;
+    for (std::size_t i = 2; i < dash; ++i)
+        if (!std::isdigit(static_cast<unsigned char>(w[i]))) return false;
+    const std::string side = w.substr(dash + 1);
+    return w[2] != '0' && (side == "left" || side == "right");
+}
+
+// The action words of a "#: user" line, checked for shape; the program
+// checks that the tab or fader exists when the step runs.
+bool IsUserAction(const std::vector<std::string>& w)
+{
+    if (w.empty()) return false;
+    if (w[0] == "hold")
+        return w.size() == 4 && sim::rigNumber(w[1]) && *sim::rigNumber(w[1]) < 64 && IsFader(w[2]) &&
+               sim::rigNumber(w[3]) && *sim::rigNumber(w[3]) <= 1000;
+    if (w[0] == "release") return w.size() == 1;
+    if (w[0] == "rate") return w.size() == 2 && sim::rigNumber(w[1]) && *sim::rigNumber(w[1]) <= 1000000;
+    return false;
 }
 
 }  // namespace
@@ -54,7 +91,10 @@ std::optional<Expectations> parseExpectations(std::string_view text, std::string
         const std::string_view rest = blank == std::string_view::npos ? std::string_view() : Trim(body.substr(blank));
         if (key == "box") {
             if (rest.empty()) return fail("expected: #: box TEXT");
-            e.boxes.emplace_back(rest);
+            // A box of two lines is written with "\n" between them.
+            std::string box(rest);
+            for (std::size_t at = 0; (at = box.find("\\n", at)) != std::string::npos; ++at) box.replace(at, 2, "\n");
+            e.boxes.push_back(std::move(box));
         } else if (key == "boxes") {
             if (rest != "none") return fail("expected: #: boxes none");
             e.noBoxes = true;
@@ -83,8 +123,19 @@ std::optional<Expectations> parseExpectations(std::string_view text, std::string
                 words = cut == std::string_view::npos ? std::string_view() : Trim(words.substr(cut));
             }
             if (e.programs.empty()) return fail("expected: #: programs mixer|control-panel ...");
+        } else if (key == "user") {
+            std::vector<std::string> words = Words(rest);
+            const auto at = words.empty() ? std::nullopt : sim::parseRigTime(words.front());
+            if (!at || *at > std::chrono::minutes(2))
+                return fail("expected: #: user TIME ACTION (TIME like 1s or 500ms, at most 120s)");
+            words.erase(words.begin());
+            if (!IsUserAction(words))
+                return fail("expected: #: user TIME hold TAB main|phones|inN-left|inN-right POSITION, "
+                            "#: user TIME release or #: user TIME rate HZ");
+            if (!e.steps.empty() && *at < e.steps.back().at) return fail("user steps out of time order");
+            e.steps.push_back({*at, std::move(words), lineNo});
         } else {
-            return fail("unknown directive '" + std::string(key) + "' (box, boxes, tabs, connected, settle, programs)");
+            return fail("unknown directive '" + std::string(key) + "' (box, boxes, tabs, connected, settle, programs, user)");
         }
     }
     if (e.noBoxes && !e.boxes.empty()) {

@@ -3,7 +3,8 @@
 // timeline scripts the fault, and the harness's expectations, written in the
 // same file as comment lines that start with "#:" (the rig loader skips them):
 //
-//   #: box TEXT          a message box with this text was shown (repeatable)
+//   #: box TEXT          a message box with this text was shown (repeatable;
+//                        "\n" in TEXT stands for a line break)
 //   #: boxes none        no message box at all
 //   #: tabs N            the mixer panel shows N tabs at the end
 //   #: connected NAME no the mixer of NAME (its tab's display name) ends
@@ -11,6 +12,13 @@
 //   #: settle 2s         time after the last event before the checks (1.5 s)
 //   #: programs mixer    the programs the scenario is for (mixer,
 //                        control-panel; both when not said)
+//   #: user TIME ACTION  what the user does at TIME of the timeline:
+//        hold TAB FADER POSITION   (mixer) presses the fader of the tab (its
+//                                  index from 0) and drags it to POSITION;
+//                                  FADER: main, phones, inN-left, inN-right
+//        release                   (mixer) lets the held fader go
+//        rate HZ                   (control panel) picks the sampling rate
+//                                  on the Synchronisation page and applies it
 //
 // Parsing never trusts the text: an unknown or malformed directive is a
 // line-numbered error, so a typo cannot drop an expectation.
@@ -22,6 +30,13 @@
 
 namespace qel::faults {
 
+// One thing the user does: its time from the timeline's start and its words.
+struct UserStep {
+    std::chrono::milliseconds at{0};
+    std::vector<std::string> words;
+    std::size_t line = 0;
+};
+
 struct Expectations {
     std::vector<std::string> boxes;
     bool noBoxes = false;
@@ -29,6 +44,7 @@ struct Expectations {
     std::vector<std::pair<std::string, bool>> connected;
     std::chrono::milliseconds settle{1500};
     std::vector<std::string> programs;  // empty: both
+    std::vector<UserStep> steps;        // in time order
     std::string summary;  // the file's first comment line
 };
 

@@ -95,6 +95,7 @@ DriverSettings ReadDriverSettings(sim::Rig& rig)
         t << s.asioNameOption << '\n';
         out.shared = t.str();
     });
+    out.shared += "rate " + std::to_string(rig.sampleRates().current) + '\n';
     return out;
 }
 
@@ -108,7 +109,7 @@ std::vector<std::string> DriverSettingsChanged(const DriverSettings& before, sim
             changes.push_back("device " + std::to_string(id) + " was \"" + was + "\" and is \"" + it->second + "\"");
     }
     if (now.shared != before.shared)
-        changes.push_back("the driver's channels or buffers changed");
+        changes.push_back("the driver's channels, buffers or sampling rate changed");
     return changes;
 }
 

@@ -46,7 +46,7 @@ struct Counts {
 Counts Count(sim::Rig& rig);
 
 // The driver's settings the control panel edits: rank and name per device
-// on the bus, and the channels, buffers and ASIO name option.
+// on the bus, and the channels, buffers, ASIO name option and sampling rate.
 struct DriverSettings {
     std::map<std::uint32_t, std::string> devices;
     std::string shared;

@@ -28,6 +28,9 @@ public:
     // One random thing a user does (the chaos soak): moves a fader or a pan,
     // shows another tab or page, picks a list row.
     virtual void UserAction(std::mt19937& random) = 0;
+    // A scripted user step of the scenario ("#: user"): empty when done, else
+    // why it could not be done.
+    virtual std::string Perform(const std::vector<std::string>& words) = 0;
     // After the fault: what differs from the device or from what the scenario
     // expects, one text per fault found.
     virtual std::vector<std::string> Check(const Expectations& expect) = 0;

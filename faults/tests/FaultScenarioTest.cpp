@@ -21,6 +21,7 @@ TEST(FaultScenario, DirectivesAreRead)
                                      "# More words.\n"
                                      "#: box The device is gone.\n"
                                      "#:   box   Second box  \n"
+                                     "#: box Two\\nlines\n"
                                      "#: tabs 3\n"
                                      "#: connected Stage 1814 no\n"
                                      "#: connected Studio 610 yes\n"
@@ -30,7 +31,7 @@ TEST(FaultScenario, DirectivesAreRead)
                                      error);
     ASSERT_TRUE(e) << error;
     EXPECT_EQ(e->summary, "The cable is pulled.");
-    EXPECT_EQ(e->boxes, (std::vector<std::string>{"The device is gone.", "Second box"}));
+    EXPECT_EQ(e->boxes, (std::vector<std::string>{"The device is gone.", "Second box", "Two\nlines"}));
     EXPECT_FALSE(e->noBoxes);
     EXPECT_EQ(e->tabs, 3);
     ASSERT_EQ(e->connected.size(), 2u);
@@ -54,11 +55,32 @@ TEST(FaultScenario, DirectivesAreRead)
     EXPECT_EQ(plain->settle, std::chrono::milliseconds(1500));
 }
 
+TEST(FaultScenario, UserStepsAreReadInOrder)
+{
+    std::string error;
+    const auto e = parseExpectations("#: user 500ms hold 1 main 20\n"
+                                     "#: user 1s hold 0 in12-right 63\n"
+                                     "#: user 1s release\n"
+                                     "#: user 3.5s rate 96000\n",
+                                     error);
+    ASSERT_TRUE(e) << error;
+    ASSERT_EQ(e->steps.size(), 4u);
+    EXPECT_EQ(e->steps[0].at, std::chrono::milliseconds(500));
+    EXPECT_EQ(e->steps[0].words, (std::vector<std::string>{"hold", "1", "main", "20"}));
+    EXPECT_EQ(e->steps[1].words, (std::vector<std::string>{"hold", "0", "in12-right", "63"}));
+    EXPECT_EQ(e->steps[2].words, (std::vector<std::string>{"release"}));
+    EXPECT_EQ(e->steps[3].at, std::chrono::milliseconds(3500));
+    EXPECT_EQ(e->steps[3].words, (std::vector<std::string>{"rate", "96000"}));
+    EXPECT_EQ(e->steps[3].line, 4u);
+}
+
 // A typo must not drop an expectation silently.
 TEST(FaultScenario, MalformedDirectivesNameTheirLine)
 {
+    const char* const kUserAction = "line 1: expected: #: user TIME hold TAB main|phones|inN-left|inN-right POSITION, "
+                                    "#: user TIME release or #: user TIME rate HZ";
     const std::pair<const char*, const char*> cases[] = {
-        {"#: bxo hello\n", "line 1: unknown directive 'bxo' (box, boxes, tabs, connected, settle, programs)"},
+        {"#: bxo hello\n", "line 1: unknown directive 'bxo' (box, boxes, tabs, connected, settle, programs, user)"},
         {"\n#: box\n", "line 2: expected: #: box TEXT"},
         {"#: boxes some\n", "line 1: expected: #: boxes none"},
         {"#: tabs three\n", "line 1: expected: #: tabs N (0 to 99)"},
@@ -72,6 +94,20 @@ TEST(FaultScenario, MalformedDirectivesNameTheirLine)
         {"#: boxes none\n#: box x\n", "'#: boxes none' and '#: box' together"},
         {"#: programs\n", "line 1: expected: #: programs mixer|control-panel ..."},
         {"#: programs mixer panel\n", "line 1: expected: #: programs mixer|control-panel ..."},
+        {"#: user 1s\n", kUserAction},
+        {"#: user hold 0 main 3\n", "line 1: expected: #: user TIME ACTION (TIME like 1s or 500ms, at most 120s)"},
+        {"#: user 121s release\n", "line 1: expected: #: user TIME ACTION (TIME like 1s or 500ms, at most 120s)"},
+        {"#: user 1s hold 0 master 3\n", kUserAction},
+        {"#: user 1s hold 0 in0-left 3\n", kUserAction},
+        {"#: user 1s hold 0 in1-middle 3\n", kUserAction},
+        {"#: user 1s hold 64 main 3\n", kUserAction},
+        {"#: user 1s hold 0 main\n", kUserAction},
+        {"#: user 1s hold 0 main -3\n", kUserAction},
+        {"#: user 1s release now\n", kUserAction},
+        {"#: user 1s rate\n", kUserAction},
+        {"#: user 1s rate 48k\n", kUserAction},
+        {"#: user 1s wave\n", kUserAction},
+        {"#: user 2s release\n#: user 1s rate 48000\n", "line 2: user steps out of time order"},
     };
     for (const auto& [text, want] : cases) {
         std::string error;
