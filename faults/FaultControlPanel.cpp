@@ -84,7 +84,7 @@ public:
         std::vector<std::string> faults;
         std::vector<std::string> names;
         for (std::uint32_t id : m_rig.presentFwDevices())
-            m_rig.withFwDevice(id, [&](sim::FwDeviceModel& m) { names.push_back(m.deviceName); });
+            m_rig.withFwDevice(id, [&](sim::FwDeviceModel& m) { names.push_back(m_os->codePageToUtf8(m.deviceName)); });
         auto* list = FindControl<CListCtrlEx>(m_frame->View()->DevicesPage(), IDC_DEVICE_LIST);
         if (list == nullptr)
             return {"the devices page has no list"};

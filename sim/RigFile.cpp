@@ -326,12 +326,22 @@ private:
 
     // ---------------------------------------------------------------- [firewire ID]
 
+    // A name of any bytes but 0 (which ends it), as hex bytes: "name-bytes 41 0a ff".
+    static std::string nameBytes(const Words& w) {
+        w.expect(2, L::kMaxName + 1, "name-bytes HEX... (at most 255 bytes)");
+        const std::vector<std::uint8_t> b = w.bytes(1, L::kMaxName, "the name");
+        for (std::size_t i = 0; i < b.size(); ++i)
+            if (b[i] == 0) w.fail("the name: byte " + std::to_string(i + 1) + " is 00, which would end it");
+        return std::string(b.begin(), b.end());
+    }
+
     void fwKey(const Words& w) {
         RigDescription::FwDevice& f = d_.fw.back();
         FwDeviceModel& m = f.model;
         if (commonKey(w, m.rank, m.syncModes, m.currentSyncMode, f.present)) return;
         const std::string_view k = w.key();
         if (k == "name") m.deviceName = w.text(1, "the name");
+        else if (k == "name-bytes") m.deviceName = nameBytes(w);
         else if (k == "serial") m.serial = w.text(1, "the serial");
         else if (k == "vendor") m.vendor = w.text(1, "the vendor");
         else if (k == "model") m.model = w.text(1, "the model");

@@ -327,6 +327,16 @@ TEST(RigFile, TextKeepsInnerBlanksAndWindowsLineEnds) {
     });
 }
 
+// Every byte but 0 reaches the name; the driver's record holds 39 of them.
+TEST(RigFile, NameBytesTakeWhatALineOfTextCannot) {
+    auto rig = load("[firewire 3]\nname-bytes 01 0a 0D 1f 7f 80 81 ff\n");
+    ASSERT_NE(rig, nullptr);
+    rig->withFwDevice(3, [](sim::FwDeviceModel& m) { EXPECT_EQ(m.deviceName, "\x01\x0a\x0d\x1f\x7f\x80\x81\xff"); });
+    std::string many = "[firewire 3]\nname-bytes";
+    for (int i = 0; i < 256; ++i) many += " 41";
+    EXPECT_EQ(errorOf(many + "\n").rfind("line 2: expected: name-bytes HEX... (at most 255 bytes)", 0), 0u);
+}
+
 // ---------------------------------------------------------------- errors and limits
 
 TEST(RigFile, ErrorsNameTheirLine) {
@@ -356,6 +366,9 @@ TEST(RigFile, ErrorsNameTheirLine) {
         {"[usb 2]\nunit 1 gain 0 0 0\n", "line 2: a unit sets volume"},
         {"[usb 2]\ndevice-descriptor 12 zz\n", "line 2: device-descriptor: 'zz' is not a hex byte"},
         {"[usb 2]\ndevice-descriptor 123\n", "line 2: device-descriptor: '123' is not a hex byte"},
+        {"[firewire 1]\nname-bytes\n", "line 2: expected: name-bytes HEX..."},
+        {"[firewire 1]\nname-bytes 41 00 42\n", "line 2: the name: byte 2 is 00, which would end it"},
+        {"[firewire 1]\nname-bytes 41 g1\n", "line 2: the name: 'g1' is not a hex byte"},
         {"[driver]\nbuffer huge 1 2 3 4\n", "line 2: buffer kind"},
         {"[driver]\nversion 1 2 3 4 5 6 7 8 9 10 11 12 13\n", "line 2: expected: version"},
         {"[timeline]\nplug 1\n", "line 2: expected: at TIME EVENT"},
