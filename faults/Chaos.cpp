@@ -158,7 +158,8 @@ int RunChaos(std::chrono::seconds length, std::uint32_t seed, bool verbose)
     int rounds = 0;
     std::size_t faults = 0, actions = 0;
     {
-        auto program = MakeProgram(*rig);
+        InProcessPlatform platform(*rig);
+        auto program = MakeProgram(platform);
         if (!program->Start()) {
             std::printf("FAIL chaos %s seed %u: the program ended at start-up\n", ProgramName(), seed);
             return 1;

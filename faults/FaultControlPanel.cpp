@@ -14,7 +14,7 @@
 #include "controlpanel/app/TreeCtrlEx.h"
 #include "controlpanel/driver/Drv.h"
 #include "faults/ProgramUnderTest.h"
-#include "os/sim/SimOs.h"
+#include "os/Os.h"
 #include "sim/Rig.h"
 #include "ui/ControlId.h"
 
@@ -28,12 +28,12 @@ constexpr int kSynchronisationPage = 3;  // in tree order
 
 class ControlPanelUnderTest final : public ProgramUnderTest {
 public:
-    explicit ControlPanelUnderTest(sim::Rig& rig) : m_rig(rig) { CTrayIcon::OverrideAvailability(true); }
+    explicit ControlPanelUnderTest(Platform& platform) : m_platform(platform) { CTrayIcon::OverrideAvailability(true); }
     ~ControlPanelUnderTest() override { CTrayIcon::OverrideAvailability(std::nullopt); }
 
     bool Start() override
     {
-        m_os = std::make_unique<os::SimOs>(m_rig);
+        m_os = m_platform.Open();
         m_drv = std::make_unique<cpl::CDrv>(*m_os);
         m_frame = std::make_unique<CMainFrame>(*m_drv, *m_os, false, QIcon());
         m_frame->show();
@@ -82,9 +82,7 @@ public:
     std::vector<std::string> Check(const Expectations&) override
     {
         std::vector<std::string> faults;
-        std::vector<std::string> names;
-        for (std::uint32_t id : m_rig.presentFwDevices())
-            m_rig.withFwDevice(id, [&](sim::FwDeviceModel& m) { names.push_back(m_os->codePageToUtf8(m.deviceName)); });
+        std::vector<std::string> names = BusNames();
         auto* list = FindControl<CListCtrlEx>(m_frame->View()->DevicesPage(), IDC_DEVICE_LIST);
         if (list == nullptr)
             return {"the devices page has no list"};
@@ -110,8 +108,28 @@ public:
     }
 
 private:
-    sim::Rig& m_rig;
-    std::unique_ptr<os::SimOs> m_os;
+    // The names of the devices on the bus now, as the code page shows them:
+    // from the rig itself when it is in this process, else as a driver
+    // object opened afresh lists them.
+    std::vector<std::string> BusNames()
+    {
+        std::vector<std::string> names;
+        if (sim::Rig* rig = m_platform.InProcess()) {
+            for (std::uint32_t id : rig->presentFwDevices())
+                rig->withFwDevice(id, [&](sim::FwDeviceModel& m) { names.push_back(m_os->codePageToUtf8(m.deviceName)); });
+            return names;
+        }
+        const std::unique_ptr<os::IOs> os = m_platform.Open();
+        cpl::CDrv drv(*os);
+        if (drv.openDriver() != QEL_OK || drv.refreshDeviceProperties() != QEL_OK)
+            return {"(the driver could not be read)"};
+        for (const auto& record : drv.deviceProperties())
+            names.push_back(os->codePageToUtf8(record.deviceName()));
+        return names;
+    }
+
+    Platform& m_platform;
+    std::unique_ptr<os::IOs> m_os;
     std::unique_ptr<cpl::CDrv> m_drv;
     std::unique_ptr<CMainFrame> m_frame;
 };
@@ -119,6 +137,6 @@ private:
 }  // namespace
 
 const char* ProgramName() { return "control-panel"; }
-std::unique_ptr<ProgramUnderTest> MakeProgram(sim::Rig& rig) { return std::make_unique<ControlPanelUnderTest>(rig); }
+std::unique_ptr<ProgramUnderTest> MakeProgram(Platform& platform) { return std::make_unique<ControlPanelUnderTest>(platform); }
 
 }  // namespace qel::faults

@@ -18,6 +18,11 @@
 //   qel_faults_mixer [--verbose] FILE...
 //   qel_faults_cpl [--verbose] FILE...
 //   qel_faults_mixer --chaos SECONDS [--seed N]     the chaos soak (Chaos.h)
+//   qel_faults_mixer --rig-process SOCKET --until FILE SCENARIO
+//       a "#: rig-process" scenario on the rig process at SOCKET, which a
+//       script kills and starts again meanwhile (rig-process.sh): the
+//       program runs until FILE exists, then is checked against the rig
+//       process as it is then
 //
 // Prints one line per scenario and exits 1 when any failed.
 
@@ -73,31 +78,62 @@ struct Result {
     std::size_t events = 0;
 };
 
+// A scenario file's text and expectations; nullopt with a failure noted.
+std::optional<Expectations> ReadScenario(const std::string& path, std::string& text, Result& result)
+{
+    result.name = std::filesystem::path(path).stem().string();
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream all;
+    all << in.rdbuf();
+    if (!in) {
+        result.failures.push_back("cannot read " + path);
+        return std::nullopt;
+    }
+    text = all.str();
+    std::string error;
+    auto expect = qel::faults::parseExpectations(text, error);
+    if (!expect) {
+        result.failures.push_back(path + ": " + error);
+        return std::nullopt;
+    }
+    if (!qel::faults::isFor(*expect, qel::faults::ProgramName())) {
+        result.failures.push_back(std::string("not a scenario of the ") + qel::faults::ProgramName());
+        return std::nullopt;
+    }
+    return expect;
+}
+
+// What the user was told against what the scenario says.
+void CheckBoxes(const Expectations& expect, const CMessageBoxRecorder& boxes, bool verbose, Result& result)
+{
+    for (const std::string& want : expect.boxes) {
+        const bool seen = std::any_of(boxes.Entries().begin(), boxes.Entries().end(),
+                                      [&](const auto& e) { return e.text.toStdString() == want; });
+        if (!seen)
+            result.failures.push_back("no box said \"" + want + "\"");
+    }
+    if (expect.noBoxes && !boxes.Entries().isEmpty())
+        result.failures.push_back("a box said \"" + boxes.Entries().first().text.toStdString() + "\"");
+    if (verbose)
+        for (const auto& e : boxes.Entries())
+            std::printf("  box: %s\n", qPrintable(e.text));
+}
+
 Result Run(const std::string& path, bool verbose)
 {
     Result result;
-    result.name = std::filesystem::path(path).stem().string();
     auto fail = [&](std::string what) { result.failures.push_back(std::move(what)); };
-
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (!in) {
-        fail("cannot read " + path);
+    std::string text;
+    const auto expect = ReadScenario(path, text, result);
+    if (!expect)
+        return result;
+    if (expect->rigProcess) {
+        fail("a scenario of the rig process: faults/rig-process.sh runs it");
         return result;
     }
     std::string error;
-    const auto expect = qel::faults::parseExpectations(text.str(), error);
-    if (!expect) {
-        fail(path + ": " + error);
-        return result;
-    }
-    if (!qel::faults::isFor(*expect, qel::faults::ProgramName())) {
-        fail(std::string("not a scenario of the ") + qel::faults::ProgramName());
-        return result;
-    }
     qel::sim::Timeline timeline;
-    std::unique_ptr<qel::sim::Rig> rig = qel::sim::loadRig(text.str(), error, &timeline);
+    std::unique_ptr<qel::sim::Rig> rig = qel::sim::loadRig(text, error, &timeline);
     if (!rig) {
         fail(path + ": " + error);
         return result;
@@ -110,7 +146,8 @@ Result Run(const std::string& path, bool verbose)
     const Counts before = Count(*rig);
     const DriverSettings settingsBefore = ReadDriverSettings(*rig);
     {
-        std::unique_ptr<qel::faults::ProgramUnderTest> program = qel::faults::MakeProgram(*rig);
+        InProcessPlatform platform(*rig);
+        std::unique_ptr<qel::faults::ProgramUnderTest> program = qel::faults::MakeProgram(platform);
         QElapsedTimer start;
         start.start();
         if (!program->Start()) {
@@ -172,18 +209,7 @@ Result Run(const std::string& path, bool verbose)
         for (std::string& f : DriverSettingsChanged(settingsBefore, *rig))
             fail(std::move(f));
 
-        // What the user was told.
-        for (const std::string& want : expect->boxes) {
-            const bool seen = std::any_of(boxes.Entries().begin(), boxes.Entries().end(),
-                                          [&](const auto& e) { return e.text.toStdString() == want; });
-            if (!seen)
-                fail("no box said \"" + want + "\"");
-        }
-        if (expect->noBoxes && !boxes.Entries().isEmpty())
-            fail("a box said \"" + boxes.Entries().first().text.toStdString() + "\"");
-        if (verbose)
-            for (const auto& e : boxes.Entries())
-                std::printf("  box: %s\n", qPrintable(e.text));
+        CheckBoxes(*expect, boxes, verbose, result);
 
         QElapsedTimer stop;
         stop.start();
@@ -201,6 +227,65 @@ Result Run(const std::string& path, bool verbose)
     return result;
 }
 
+Result RunOnRigProcess(const std::string& path, const std::string& socket, const std::string& until, bool verbose)
+{
+    Result result;
+    auto fail = [&](std::string what) { result.failures.push_back(std::move(what)); };
+    std::string text;
+    const auto expect = ReadScenario(path, text, result);
+    if (!expect)
+        return result;
+    if (!expect->rigProcess || !expect->steps.empty()) {
+        fail("not a scenario of the rig process (#: rig-process, and no user steps)");
+        return result;
+    }
+    if (verbose)
+        std::printf("%s: %s\n", result.name.c_str(), expect->summary.c_str());
+
+    CMessageBoxRecorder boxes;
+    const std::size_t threadsBefore = ThreadCount();
+    {
+        RigProcessPlatform platform(socket);
+        auto program = qel::faults::MakeProgram(platform);
+        QElapsedTimer start;
+        start.start();
+        if (!program->Start()) {
+            fail(std::string("the ") + qel::faults::ProgramName() + " ended at start-up");
+            return result;
+        }
+        result.startMs = start.elapsed();
+        StallMeter stalls;
+        stalls.Start();
+        QTimer user;
+        int ticks = 0;
+        QObject::connect(&user, &QTimer::timeout, [&] { program->Tick(ticks++); });
+        user.start(250);
+        if (!PumpUntil([&] { return std::filesystem::exists(until); }, kTimelineLimit * 3))
+            fail("the script did not end its restarts within 360 s");
+        Pump(expect->settle);
+        user.stop();
+        stalls.Stop();
+        result.longestStallMs = stalls.LongestMs();
+        if (result.longestStallMs > kStallLimitMs)
+            fail("the window thread stalled " + std::to_string(result.longestStallMs) + " ms (limit 250 ms)");
+        for (std::string& f : program->Check(*expect))
+            fail(std::move(f));
+        CheckBoxes(*expect, boxes, verbose, result);
+        QElapsedTimer stop;
+        stop.start();
+        program->Stop();
+        result.stopMs = stop.elapsed();
+        if (result.stopMs > kStopLimitMs)
+            fail("closing took " + std::to_string(result.stopMs) + " ms (limit 10.5 s)");
+    }
+    // The rig process holds the program's handles and closes them when the
+    // program's session ends; here the program's own threads must end.
+    std::size_t threads = 0;
+    if (!PumpUntil([&] { return (threads = ThreadCount()) <= threadsBefore; }, kLeakWait))
+        fail("left behind " + std::to_string(threads - threadsBefore) + " thread(s)");
+    return result;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -213,11 +298,14 @@ int main(int argc, char** argv)
     bool verbose = false;
     std::vector<std::string> files;
     std::optional<std::uint32_t> chaosSeconds, seed;
+    std::string socket, until;
     bool bad = false;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (a == "--verbose") {
             verbose = true;
+        } else if ((a == "--rig-process" || a == "--until") && i + 1 < argc && argv[i + 1][0] != '\0') {
+            (a == "--rig-process" ? socket : until) = argv[++i];
         } else if ((a == "--chaos" || a == "--seed") && i + 1 < argc) {
             const auto n = qel::sim::rigNumber(argv[++i]);
             bad = bad || !n || (a == "--chaos" && (*n == 0 || *n > 7 * 24 * 3600));
@@ -228,10 +316,15 @@ int main(int argc, char** argv)
             files.push_back(a);
         }
     }
-    if (bad || (files.empty() == !chaosSeconds) || (seed && !chaosSeconds)) {
+    const bool rigProcess = !socket.empty() || !until.empty();
+    if (bad || (files.empty() == !chaosSeconds) || (seed && !chaosSeconds) ||
+        (rigProcess && (socket.empty() || until.empty() || files.size() != 1))) {
         const char* name = std::strcmp(qel::faults::ProgramName(), "mixer") == 0 ? "mixer" : "cpl";
-        std::fprintf(stderr, "usage: qel_faults_%s [--verbose] FILE...\n       qel_faults_%s --chaos SECONDS [--seed N]\n",
-                     name, name);
+        std::fprintf(stderr,
+                     "usage: qel_faults_%s [--verbose] FILE...\n"
+                     "       qel_faults_%s --chaos SECONDS [--seed N]\n"
+                     "       qel_faults_%s [--verbose] --rig-process SOCKET --until FILE SCENARIO\n",
+                     name, name, name);
         return 2;
     }
     for (std::string& f : files)
@@ -250,7 +343,8 @@ int main(int argc, char** argv)
     // first scenario counts threads.
     {
         auto rig = qel::sim::Rig::makeDefault();
-        auto program = qel::faults::MakeProgram(*rig);
+        InProcessPlatform platform(*rig);
+        auto program = qel::faults::MakeProgram(platform);
         if (program->Start())
             Pump(300ms);
         program->Stop();
@@ -261,7 +355,7 @@ int main(int argc, char** argv)
 
     int failed = 0;
     for (const std::string& f : files) {
-        const Result r = Run(f, verbose);
+        const Result r = rigProcess ? RunOnRigProcess(f, socket, until, verbose) : Run(f, verbose);
         std::printf("%s %s %s: start %lld ms, longest stall %lld ms, close %lld ms, %zu events\n",
                     r.failures.empty() ? "PASS" : "FAIL", qel::faults::ProgramName(), r.name.c_str(),
                     static_cast<long long>(r.startMs), static_cast<long long>(r.longestStallMs),

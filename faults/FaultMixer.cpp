@@ -19,8 +19,7 @@
 #include "mixer/controls/ChannelStripMainOut.h"
 #include "mixer/controls/ChannelStripStereoIn.h"
 #include "mixer/controls/LevelMeter.h"
-#include "os/sim/SimOs.h"
-#include "sim/Rig.h"
+#include "os/Os.h"
 
 namespace qel::faults {
 namespace {
@@ -50,10 +49,10 @@ std::map<std::string, std::string> Scenes(const CKavroMixerPanelDlg& dlg)
 }
 
 // The surfaces a fresh main window builds on the rig as it is now.
-std::map<std::string, std::string> FreshScenes(sim::Rig& rig)
+std::map<std::string, std::string> FreshScenes(Platform& platform)
 {
-    os::SimOs os(rig);
-    QelContext context(os);
+    const std::unique_ptr<os::IOs> os = platform.Open();
+    QelContext context(*os);
     CKavroMixerPanelDlg dlg(context, kProgram);
     if (!dlg.OnInitDialog())
         return {};
@@ -107,11 +106,11 @@ CBitmapSlider* Fader(CMixerCtrlContainer* c, const std::string& name)
 
 class MixerUnderTest final : public ProgramUnderTest {
 public:
-    explicit MixerUnderTest(sim::Rig& rig) : m_rig(rig) {}
+    explicit MixerUnderTest(Platform& platform) : m_platform(platform) {}
 
     bool Start() override
     {
-        m_os = std::make_unique<os::SimOs>(m_rig);
+        m_os = m_platform.Open();
         m_context = std::make_unique<QelContext>(*m_os);
         m_dlg = std::make_unique<CKavroMixerPanelDlg>(*m_context, kProgram);
         if (!m_dlg->OnInitDialog())
@@ -182,7 +181,7 @@ public:
         if (!m_moved.empty()) faults.push_back(m_moved);
         if (m_held) faults.push_back("a fader is still held at the end (the scenario lacks a release)");
         const auto shown = Scenes(*m_dlg);
-        const auto fresh = FreshScenes(m_rig);
+        const auto fresh = FreshScenes(m_platform);
         for (const auto& [name, scene] : shown) {
             const auto it = fresh.find(name);
             if (it == fresh.end())
@@ -214,8 +213,8 @@ public:
     }
 
 private:
-    sim::Rig& m_rig;
-    std::unique_ptr<os::SimOs> m_os;
+    Platform& m_platform;
+    std::unique_ptr<os::IOs> m_os;
     std::unique_ptr<QelContext> m_context;
     std::unique_ptr<CKavroMixerPanelDlg> m_dlg;
     QPointer<CBitmapSlider> m_held;
@@ -226,6 +225,6 @@ private:
 }  // namespace
 
 const char* ProgramName() { return "mixer"; }
-std::unique_ptr<ProgramUnderTest> MakeProgram(sim::Rig& rig) { return std::make_unique<MixerUnderTest>(rig); }
+std::unique_ptr<ProgramUnderTest> MakeProgram(Platform& platform) { return std::make_unique<MixerUnderTest>(platform); }
 
 }  // namespace qel::faults

@@ -123,6 +123,9 @@ std::optional<Expectations> parseExpectations(std::string_view text, std::string
                 words = cut == std::string_view::npos ? std::string_view() : Trim(words.substr(cut));
             }
             if (e.programs.empty()) return fail("expected: #: programs mixer|control-panel ...");
+        } else if (key == "rig-process") {
+            if (!rest.empty()) return fail("expected: #: rig-process");
+            e.rigProcess = true;
         } else if (key == "user") {
             std::vector<std::string> words = Words(rest);
             const auto at = words.empty() ? std::nullopt : sim::parseRigTime(words.front());
@@ -135,7 +138,7 @@ std::optional<Expectations> parseExpectations(std::string_view text, std::string
             if (!e.steps.empty() && *at < e.steps.back().at) return fail("user steps out of time order");
             e.steps.push_back({*at, std::move(words), lineNo});
         } else {
-            return fail("unknown directive '" + std::string(key) + "' (box, boxes, tabs, connected, settle, programs, user)");
+            return fail("unknown directive '" + std::string(key) + "' (box, boxes, tabs, connected, settle, programs, rig-process, user)");
         }
     }
     if (e.noBoxes && !e.boxes.empty()) {

@@ -12,6 +12,9 @@
 //   #: settle 2s         time after the last event before the checks (1.5 s)
 //   #: programs mixer    the programs the scenario is for (mixer,
 //                        control-panel; both when not said)
+//   #: rig-process       the scenario runs on the rig process, which a
+//                        script kills and starts again meanwhile
+//                        (faults/rig-process.sh), not on a rig of the harness
 //   #: user TIME ACTION  what the user does at TIME of the timeline:
 //        hold TAB FADER POSITION   (mixer) presses the fader of the tab (its
 //                                  index from 0) and drags it to POSITION;
@@ -45,6 +48,7 @@ struct Expectations {
     std::chrono::milliseconds settle{1500};
     std::vector<std::string> programs;  // empty: both
     std::vector<UserStep> steps;        // in time order
+    bool rigProcess = false;
     std::string summary;  // the file's first comment line
 };
 

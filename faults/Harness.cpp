@@ -8,12 +8,28 @@
 #include <filesystem>
 #include <sstream>
 
+#include "os/remote/RemoteOs.h"
+#include "os/sim/SimOs.h"
 #include "sim/Rig.h"
 
 namespace qel::faults {
 namespace {
 constexpr int kStallTickMs = 5;
+constexpr std::uint32_t kConnectWaitMs = 2000;
 }  // namespace
+
+std::unique_ptr<os::IOs> InProcessPlatform::Open()
+{
+    return std::make_unique<os::SimOs>(m_rig);
+}
+
+std::unique_ptr<os::IOs> RigProcessPlatform::Open()
+{
+    // A rig process that is restarting is waited for, as a program waits at start.
+    auto os = std::make_unique<os::RemoteOs>(m_socket, kConnectWaitMs);
+    os->waitConnected(kConnectWaitMs);
+    return os;
+}
 
 bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds limit)
 {
@@ -60,7 +76,6 @@ std::string Counts::Text() const
     return s;
 }
 
-namespace {
 std::size_t ThreadCount()
 {
     std::error_code ec;
@@ -70,8 +85,6 @@ std::size_t ThreadCount()
         ++n;
     return n;
 }
-
-}  // namespace
 
 Counts Count(sim::Rig& rig)
 {

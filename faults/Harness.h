@@ -11,11 +11,35 @@
 #include <string>
 #include <vector>
 
+#include "faults/ProgramUnderTest.h"
+
 namespace qel::sim {
 class Rig;
 }
 
 namespace qel::faults {
+
+// The program on a rig of this process.
+class InProcessPlatform final : public Platform {
+public:
+    explicit InProcessPlatform(sim::Rig& rig) : m_rig(rig) {}
+    std::unique_ptr<os::IOs> Open() override;
+    sim::Rig* InProcess() override { return &m_rig; }
+
+private:
+    sim::Rig& m_rig;
+};
+
+// The program on the rig process listening at `socket`.
+class RigProcessPlatform final : public Platform {
+public:
+    explicit RigProcessPlatform(std::string socket) : m_socket(std::move(socket)) {}
+    std::unique_ptr<os::IOs> Open() override;
+    sim::Rig* InProcess() override { return nullptr; }
+
+private:
+    std::string m_socket;
+};
 
 inline constexpr qint64 kStallLimitMs = 250;
 
@@ -44,6 +68,7 @@ struct Counts {
     std::string Text() const;
 };
 Counts Count(sim::Rig& rig);
+std::size_t ThreadCount();  // of this process
 
 // The driver's settings the control panel edits: rank and name per device
 // on the bus, and the channels, buffers, ASIO name option and sampling rate.

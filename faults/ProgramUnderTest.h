@@ -11,11 +11,26 @@
 
 #include "faults/FaultScenario.h"
 
+namespace qel::os {
+class IOs;
+}
 namespace qel::sim {
 class Rig;
 }
 
 namespace qel::faults {
+
+// Where the program under test gets its platform seam: a rig in this
+// process, or the rig process (qel-simd) over its socket.
+class Platform {
+public:
+    virtual ~Platform() = default;
+    // A seam for the program, or for a fresh look at the devices afterwards.
+    virtual std::unique_ptr<os::IOs> Open() = 0;
+    // The rig when it lives in this process (its state is read directly),
+    // else null.
+    virtual sim::Rig* InProcess() = 0;
+};
 
 class ProgramUnderTest {
 public:
@@ -40,6 +55,6 @@ public:
 
 // Which program this harness runs ("mixer" or "control-panel").
 const char* ProgramName();
-std::unique_ptr<ProgramUnderTest> MakeProgram(sim::Rig& rig);
+std::unique_ptr<ProgramUnderTest> MakeProgram(Platform& platform);
 
 }  // namespace qel::faults

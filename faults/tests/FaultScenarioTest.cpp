@@ -38,6 +38,10 @@ TEST(FaultScenario, DirectivesAreRead)
     EXPECT_EQ(e->connected[0], (std::pair<std::string, bool>{"Stage 1814", false}));
     EXPECT_EQ(e->connected[1], (std::pair<std::string, bool>{"Studio 610", true}));
     EXPECT_EQ(e->settle, std::chrono::milliseconds(2500));
+    EXPECT_FALSE(e->rigProcess);
+    const auto onRigProcess = parseExpectations("#: rig-process\n", error);
+    ASSERT_TRUE(onRigProcess) << error;
+    EXPECT_TRUE(onRigProcess->rigProcess);
     EXPECT_TRUE(isFor(*e, "mixer"));
     EXPECT_TRUE(isFor(*e, "control-panel"));
     const auto mixerOnly = parseExpectations("#: programs mixer\n", error);
@@ -80,7 +84,7 @@ TEST(FaultScenario, MalformedDirectivesNameTheirLine)
     const char* const kUserAction = "line 1: expected: #: user TIME hold TAB main|phones|inN-left|inN-right POSITION, "
                                     "#: user TIME release or #: user TIME rate HZ";
     const std::pair<const char*, const char*> cases[] = {
-        {"#: bxo hello\n", "line 1: unknown directive 'bxo' (box, boxes, tabs, connected, settle, programs, user)"},
+        {"#: bxo hello\n", "line 1: unknown directive 'bxo' (box, boxes, tabs, connected, settle, programs, rig-process, user)"},
         {"\n#: box\n", "line 2: expected: #: box TEXT"},
         {"#: boxes some\n", "line 1: expected: #: boxes none"},
         {"#: tabs three\n", "line 1: expected: #: tabs N (0 to 99)"},
@@ -94,6 +98,7 @@ TEST(FaultScenario, MalformedDirectivesNameTheirLine)
         {"#: boxes none\n#: box x\n", "'#: boxes none' and '#: box' together"},
         {"#: programs\n", "line 1: expected: #: programs mixer|control-panel ..."},
         {"#: programs mixer panel\n", "line 1: expected: #: programs mixer|control-panel ..."},
+        {"#: rig-process now\n", "line 1: expected: #: rig-process"},
         {"#: user 1s\n", kUserAction},
         {"#: user hold 0 main 3\n", "line 1: expected: #: user TIME ACTION (TIME like 1s or 500ms, at most 120s)"},
         {"#: user 121s release\n", "line 1: expected: #: user TIME ACTION (TIME like 1s or 500ms, at most 120s)"},
