@@ -57,6 +57,15 @@ public:
         CDialogPage* page = view->VisiblePage();
         if (page == nullptr)
             return;
+        // The devices page's Up or Down clicked, one time in three: the rows
+        // move, Apply is not clicked, so the driver keeps its ranks.
+        if (std::uniform_int_distribution<int>(0, 2)(random) == 0) {
+            const int id = std::uniform_int_distribution<int>(0, 1)(random) == 0 ? IDC_DEVICE_UP : IDC_DEVICE_DOWN;
+            if (auto* button = FindControl<QPushButton>(page, id); button && button->isEnabled()) {
+                button->click();
+                return;
+            }
+        }
         for (CListCtrlEx* list : page->findChildren<CListCtrlEx*>())
             if (const int rows = list->GetItemCount(); rows > 0)
                 list->SelectItem(std::uniform_int_distribution<int>(0, rows - 1)(random));

@@ -14,10 +14,12 @@
 #include "mixer/app/KavroMixerPanelDlg.h"
 #include "mixer/app/MixerCtrlContainer.h"
 #include "mixer/app/SceneFile.h"
+#include "mixer/controls/BitmapPushButton.h"
 #include "mixer/controls/BitmapSlider.h"
 #include "mixer/controls/ChannelStripHeadPhoneOut.h"
 #include "mixer/controls/ChannelStripMainOut.h"
 #include "mixer/controls/ChannelStripStereoIn.h"
+#include "mixer/controls/ControlSection.h"
 #include "mixer/controls/LevelMeter.h"
 #include "os/Os.h"
 
@@ -142,6 +144,18 @@ public:
         const int shown = m_dlg->TabCtrl()->currentIndex();
         if (shown < 0 || shown >= m_dlg->Containers().size())
             return;
+        // A mute, solo or link button of a strip clicked, one time in four (not
+        // the control section's: its Apply changes the driver's rate and sync).
+        if (std::uniform_int_distribution<int>(0, 3)(random) == 0) {
+            std::vector<CBitmapPushButton*> buttons;
+            for (CBitmapPushButton* b : m_dlg->Containers()[shown]->findChildren<CBitmapPushButton*>())
+                if (b->isVisible() && b->isEnabled() && !qobject_cast<CControlSection*>(b->parentWidget()))
+                    buttons.push_back(b);
+            if (!buttons.empty()) {
+                buttons[std::uniform_int_distribution<std::size_t>(0, buttons.size() - 1)(random)]->click();
+                return;
+            }
+        }
         // Faders, pans, balances and the crossfader; not the meters.
         std::vector<CBitmapSlider*> sliders;
         for (CBitmapSlider* s : m_dlg->Containers()[shown]->findChildren<CBitmapSlider*>())
