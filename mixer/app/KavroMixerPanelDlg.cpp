@@ -182,9 +182,16 @@ CMixerCtrlContainer* CKavroMixerPanelDlg::CreateMixer(std::size_t entry, const q
 void CKavroMixerPanelDlg::InsertTab(int index, const qel::DEVICE_PROPS& props)
 {
     const int image = props.busKind == 1 ? kFireWireImage : kUsbImage;
+    // A name is the device's bytes: a line feed or another control byte in
+    // it would break the tab's label, so those show as the replacement
+    // character, as bytes the code page leaves undefined do.
+    QString label = QString::fromStdString(props.displayName);
+    for (QChar& c : label)
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F)
+            c = QChar::ReplacementCharacter;
     // Inserting is no selection by the user.
     const QSignalBlocker blocker(m_tabCtrl);
-    const int at = m_tabCtrl->insertTab(index, m_tabImages.value(image), QString::fromStdString(props.displayName));
+    const int at = m_tabCtrl->insertTab(index, m_tabImages.value(image), label);
     m_tabCtrl->setTabData(at, image);
 }
 

@@ -242,6 +242,22 @@ private slots:
         }
     }
 
+    // A device name holding control bytes: its tab keeps one line. The code
+    // page's letters stay; a line feed, other control bytes and DEL show as
+    // the replacement character.
+    void aNameWithControlBytesKeepsItsTabOnOneLine()
+    {
+        WriteConfig(ShippedConfig());
+        Platform p;
+        p.rig->withFwDevice(k610, [](qel::sim::FwDeviceModel& m) { m.deviceName = "A\nB\x01\x7f" "C\xe9\t"; });
+        CMessageBoxRecorder boxes;
+        CKavroMixerPanelDlg dlg(p.context, kProgram);
+        const bool built = dlg.OnInitDialog();
+        QCOMPARE(boxes.Entries().isEmpty() ? QString() : boxes.Entries()[0].text, QString());
+        QVERIFY(built);
+        QCOMPARE(dlg.TabCtrl()->tabText(0), QStringLiteral(u"A\uFFFDB\uFFFD\uFFFDC\u00E9\uFFFD"));
+    }
+
     void oneTabLeavesTheMixerAtTheTop()
     {
         WriteConfig(ShippedConfig());
