@@ -78,8 +78,9 @@ struct Result {
     std::size_t events = 0;
 };
 
-// A scenario file's text and expectations; nullopt with a failure noted.
-std::optional<Expectations> ReadScenario(const std::string& path, std::string& text, Result& result)
+// A scenario file's text and expectations, for a run on a rig of the
+// harness or (`onRigProcess`) on the rig process; nullopt with a failure noted.
+std::optional<Expectations> ReadScenario(const std::string& path, bool onRigProcess, std::string& text, Result& result)
 {
     result.name = std::filesystem::path(path).stem().string();
     std::ifstream in(path, std::ios::binary);
@@ -98,6 +99,15 @@ std::optional<Expectations> ReadScenario(const std::string& path, std::string& t
     }
     if (!qel::faults::isFor(*expect, qel::faults::ProgramName())) {
         result.failures.push_back(std::string("not a scenario of the ") + qel::faults::ProgramName());
+        return std::nullopt;
+    }
+    if (expect->rigProcess != onRigProcess) {
+        result.failures.push_back(onRigProcess ? "not a scenario of the rig process (#: rig-process)"
+                                               : "a scenario of the rig process: faults/rig-process.sh runs it");
+        return std::nullopt;
+    }
+    if (onRigProcess && !expect->steps.empty()) {
+        result.failures.push_back("user steps on the rig process are not supported");
         return std::nullopt;
     }
     return expect;
@@ -119,18 +129,59 @@ void CheckBoxes(const Expectations& expect, const CMessageBoxRecorder& boxes, bo
             std::printf("  box: %s\n", qPrintable(e.text));
 }
 
+// One program's run through a fault: started, shown tab by tab or page by
+// page while `fault` runs, settled, checked (its own check, then `checks`
+// and the boxes), closed within the stop limit.
+void RunProgram(Platform& platform, const Expectations& expect, const CMessageBoxRecorder& boxes, bool verbose,
+                Result& result, const std::function<void(ProgramUnderTest&)>& fault,
+                const std::function<void()>& checks)
+{
+    std::unique_ptr<ProgramUnderTest> program = qel::faults::MakeProgram(platform);
+    QElapsedTimer start;
+    start.start();
+    if (!program->Start()) {
+        result.failures.push_back(std::string("the ") + qel::faults::ProgramName() + " ended at start-up");
+        return;
+    }
+    result.startMs = start.elapsed();
+    Pump(200ms);
+
+    StallMeter stalls;
+    stalls.Start();
+    QTimer user;
+    int ticks = 0;
+    QObject::connect(&user, &QTimer::timeout, [&] { program->Tick(ticks++); });
+    user.start(250);
+    fault(*program);
+    Pump(expect.settle);
+    user.stop();
+    stalls.Stop();
+    result.longestStallMs = stalls.LongestMs();
+    if (result.longestStallMs > kStallLimitMs)
+        result.failures.push_back("the window thread stalled " + std::to_string(result.longestStallMs) +
+                                  " ms (limit 250 ms)");
+
+    for (std::string& f : program->Check(expect))
+        result.failures.push_back(std::move(f));
+    checks();
+    CheckBoxes(expect, boxes, verbose, result);
+
+    QElapsedTimer stop;
+    stop.start();
+    program->Stop();
+    result.stopMs = stop.elapsed();
+    if (result.stopMs > kStopLimitMs)
+        result.failures.push_back("closing took " + std::to_string(result.stopMs) + " ms (limit 10.5 s)");
+}
+
 Result Run(const std::string& path, bool verbose)
 {
     Result result;
     auto fail = [&](std::string what) { result.failures.push_back(std::move(what)); };
     std::string text;
-    const auto expect = ReadScenario(path, text, result);
+    const auto expect = ReadScenario(path, false, text, result);
     if (!expect)
         return result;
-    if (expect->rigProcess) {
-        fail("a scenario of the rig process: faults/rig-process.sh runs it");
-        return result;
-    }
     std::string error;
     qel::sim::Timeline timeline;
     std::unique_ptr<qel::sim::Rig> rig = qel::sim::loadRig(text, error, &timeline);
@@ -145,79 +196,48 @@ Result Run(const std::string& path, bool verbose)
     CMessageBoxRecorder boxes;
     const Counts before = Count(*rig);
     const DriverSettings settingsBefore = ReadDriverSettings(*rig);
-    {
-        InProcessPlatform platform(*rig);
-        std::unique_ptr<qel::faults::ProgramUnderTest> program = qel::faults::MakeProgram(platform);
-        QElapsedTimer start;
-        start.start();
-        if (!program->Start()) {
-            fail(std::string("the ") + qel::faults::ProgramName() + " ended at start-up");
-            return result;
-        }
-        result.startMs = start.elapsed();
-        Pump(200ms);
-
-        StallMeter stalls;
-        stalls.Start();
-        QTimer user;
-        int ticks = 0;
-        QObject::connect(&user, &QTimer::timeout, [&] { program->Tick(ticks++); });
-        user.start(250);
-        {
-            qel::sim::TimelineRunner runner(*rig, timeline);
-            std::mutex refusedMutex;
-            std::vector<std::size_t> refusedLines;
-            runner.setObserver([&](const qel::sim::RigEvent& e, bool applied) {
-                if (applied) return;
-                std::lock_guard lock(refusedMutex);
-                refusedLines.push_back(e.line);
-            });
-            // The user's steps, on the window thread, timed from the timeline's start.
-            QElapsedTimer since;
-            std::size_t nextStep = 0;
-            QTimer stepper;
-            QObject::connect(&stepper, &QTimer::timeout, [&] {
-                for (; nextStep < expect->steps.size() && since.elapsed() >= expect->steps[nextStep].at.count(); ++nextStep) {
-                    const UserStep& step = expect->steps[nextStep];
-                    if (std::string why = program->Perform(step.words); !why.empty())
-                        fail("line " + std::to_string(step.line) + ": " + why);
-                }
-            });
-            since.start();
-            stepper.start(5);
-            runner.start();
-            if (!PumpUntil([&] { return runner.fired() >= timeline.size() && nextStep == expect->steps.size(); },
-                           kTimelineLimit))
-                fail("the timeline did not end within 120 s");
-            runner.wait();
-            // Every event of a scenario acts: one the rig refused was no fault.
-            if (!refusedLines.empty())
-                fail("the rig refused " + std::to_string(refusedLines.size()) + " event(s), the first on line " +
-                     std::to_string(refusedLines.front()));
-        }
-        Pump(expect->settle);
-        user.stop();
-        stalls.Stop();
-        result.longestStallMs = stalls.LongestMs();
-        if (result.longestStallMs > kStallLimitMs)
-            fail("the window thread stalled " + std::to_string(result.longestStallMs) + " ms (limit 250 ms)");
-
-        for (std::string& f : program->Check(*expect))
-            fail(std::move(f));
-        // The driver's settings are as they were: no program writes them
-        // unless the user does.
+    InProcessPlatform platform(*rig);
+    // The timeline on its thread; the user's steps on the window thread, timed
+    // from the timeline's start.
+    const auto fault = [&](ProgramUnderTest& program) {
+        qel::sim::TimelineRunner runner(*rig, timeline);
+        std::mutex refusedMutex;
+        std::vector<std::size_t> refusedLines;
+        runner.setObserver([&](const qel::sim::RigEvent& e, bool applied) {
+            if (applied) return;
+            std::lock_guard lock(refusedMutex);
+            refusedLines.push_back(e.line);
+        });
+        QElapsedTimer since;
+        std::size_t nextStep = 0;
+        QTimer stepper;
+        QObject::connect(&stepper, &QTimer::timeout, [&] {
+            for (; nextStep < expect->steps.size() && since.elapsed() >= expect->steps[nextStep].at.count(); ++nextStep) {
+                const UserStep& step = expect->steps[nextStep];
+                if (std::string why = program.Perform(step.words); !why.empty())
+                    fail("line " + std::to_string(step.line) + ": " + why);
+            }
+        });
+        since.start();
+        stepper.start(5);
+        runner.start();
+        if (!PumpUntil([&] { return runner.fired() >= timeline.size() && nextStep == expect->steps.size(); },
+                       kTimelineLimit))
+            fail("the timeline did not end within 120 s");
+        runner.wait();
+        // Every event of a scenario acts: one the rig refused was no fault.
+        if (!refusedLines.empty())
+            fail("the rig refused " + std::to_string(refusedLines.size()) + " event(s), the first on line " +
+                 std::to_string(refusedLines.front()));
+    };
+    // The driver's settings are as they were: no program writes them unless
+    // the user does.
+    const auto settings = [&] {
         for (std::string& f : DriverSettingsChanged(settingsBefore, *rig))
             fail(std::move(f));
+    };
+    RunProgram(platform, *expect, boxes, verbose, result, fault, settings);
 
-        CheckBoxes(*expect, boxes, verbose, result);
-
-        QElapsedTimer stop;
-        stop.start();
-        program->Stop();
-        result.stopMs = stop.elapsed();
-        if (result.stopMs > kStopLimitMs)
-            fail("closing took " + std::to_string(result.stopMs) + " ms (limit 10.5 s)");
-    }
     // Nothing leaked: what closes late (a request that ignores its cancel)
     // may take its time.
     Counts after;
@@ -230,15 +250,10 @@ Result Run(const std::string& path, bool verbose)
 Result RunOnRigProcess(const std::string& path, const std::string& socket, const std::string& until, bool verbose)
 {
     Result result;
-    auto fail = [&](std::string what) { result.failures.push_back(std::move(what)); };
     std::string text;
-    const auto expect = ReadScenario(path, text, result);
+    const auto expect = ReadScenario(path, true, text, result);
     if (!expect)
         return result;
-    if (!expect->rigProcess || !expect->steps.empty()) {
-        fail("not a scenario of the rig process (#: rig-process, and no user steps)");
-        return result;
-    }
     if (verbose)
         std::printf("%s: %s\n", result.name.c_str(), expect->summary.c_str());
 
@@ -246,43 +261,17 @@ Result RunOnRigProcess(const std::string& path, const std::string& socket, const
     const std::size_t threadsBefore = ThreadCount();
     {
         RigProcessPlatform platform(socket);
-        auto program = qel::faults::MakeProgram(platform);
-        QElapsedTimer start;
-        start.start();
-        if (!program->Start()) {
-            fail(std::string("the ") + qel::faults::ProgramName() + " ended at start-up");
-            return result;
-        }
-        result.startMs = start.elapsed();
-        StallMeter stalls;
-        stalls.Start();
-        QTimer user;
-        int ticks = 0;
-        QObject::connect(&user, &QTimer::timeout, [&] { program->Tick(ticks++); });
-        user.start(250);
-        if (!PumpUntil([&] { return std::filesystem::exists(until); }, kTimelineLimit * 3))
-            fail("the script did not end its restarts within 360 s");
-        Pump(expect->settle);
-        user.stop();
-        stalls.Stop();
-        result.longestStallMs = stalls.LongestMs();
-        if (result.longestStallMs > kStallLimitMs)
-            fail("the window thread stalled " + std::to_string(result.longestStallMs) + " ms (limit 250 ms)");
-        for (std::string& f : program->Check(*expect))
-            fail(std::move(f));
-        CheckBoxes(*expect, boxes, verbose, result);
-        QElapsedTimer stop;
-        stop.start();
-        program->Stop();
-        result.stopMs = stop.elapsed();
-        if (result.stopMs > kStopLimitMs)
-            fail("closing took " + std::to_string(result.stopMs) + " ms (limit 10.5 s)");
+        const auto restarts = [&](ProgramUnderTest&) {
+            if (!PumpUntil([&] { return std::filesystem::exists(until); }, kTimelineLimit * 3))
+                result.failures.push_back("the script did not end its restarts within 360 s");
+        };
+        RunProgram(platform, *expect, boxes, verbose, result, restarts, [] {});
     }
     // The rig process holds the program's handles and closes them when the
     // program's session ends; here the program's own threads must end.
     std::size_t threads = 0;
     if (!PumpUntil([&] { return (threads = ThreadCount()) <= threadsBefore; }, kLeakWait))
-        fail("left behind " + std::to_string(threads - threadsBefore) + " thread(s)");
+        result.failures.push_back("left behind " + std::to_string(threads - threadsBefore) + " thread(s)");
     return result;
 }
 
