@@ -23,12 +23,14 @@ class Qel1394DriverEventHandler;
 class QelAvcEventHandler;
 
 // Last known values of one feature function block, in the 16-bit encoding
-// (0..0xFFFF, so that no value can be taken for "unknown" = -1).
+// (0..0xFFFF, so that no value can be taken for "unknown" = -1). A mute state
+// is unknown (-1) until read or written too: a mute byte that started as 0
+// would take a first "off" for one the device already has, and skip it.
 struct FB_PARAMS {
     static constexpr std::uint8_t kChannels = 3;
     std::array<std::int32_t, kChannels> volume{-1, -1, -1};
     std::array<std::int32_t, kChannels> balance{-1, -1, -1};
-    std::array<std::uint8_t, kChannels> mute{0, 0, 0};
+    std::array<std::int16_t, kChannels> mute{-1, -1, -1};  // else the state byte last read or written
 };
 
 // A NOTIFY final response fetched and matched (see GetNotifyResponse).

@@ -106,6 +106,14 @@ TEST_F(FeatureBlocks, MuteStateTwoThenOne) {
     EXPECT_EQ(dev.featureBlock(1)->mute[0], 1);
 }
 
+// The mute state is unknown until read or written: a first "off" reaches the
+// device (it may be muted by its own panel or by an earlier session).
+TEST_F(FeatureBlocks, AFirstMuteOffIsSent) {
+    EXPECT_EQ(dev.setMute(1, 0, 0), QEL_OK);
+    EXPECT_EQ(dev.setMute(1, 0, 0), QEL_OK);  // known now: skipped
+    EXPECT_EQ(trace(), std::vector<std::string>{echoed("0008b881011002000101" "60", "09")});
+}
+
 TEST_F(FeatureBlocks, MuteStatusOtherThan70Or60IsAFailure) {
     std::uint8_t state = 7;
     firmware([](sim::FwFirmware& f) { f.answerNext({0x0C, 0x08, 0xB8, 0x81, 1, 0x10, 2, 0, 1, 1, 0x61}); });
@@ -165,7 +173,7 @@ TEST_F(FeatureBlocks, CacheEntriesAreCreatedAndReset) {
     for (std::uint8_t id = 0; id <= 5; ++id) {
         ASSERT_NE(dev.featureBlock(id), nullptr);
         EXPECT_EQ(dev.featureBlock(id)->volume[0], -1);
-        EXPECT_EQ(dev.featureBlock(id)->mute[1], 0);
+        EXPECT_EQ(dev.featureBlock(id)->mute[1], -1);
     }
     EXPECT_EQ(dev.featureBlock(6), nullptr);
     dev.resetFeatureBlocks(100000);  // bounded by the 8-bit identifier
