@@ -183,6 +183,9 @@ int RunChaos(std::chrono::seconds length, std::uint32_t seed, bool verbose)
                 plan.emplace_back(t, random());
             actions += plan.size();
 
+            // The rig's request trace of this round only (it is printed with
+            // --verbose when the round fails; kept whole, it would grow for hours).
+            rig->takeTrace();
             StallMeter stalls;
             stalls.Start();
             QElapsedTimer round;
@@ -209,8 +212,13 @@ int RunChaos(std::chrono::seconds length, std::uint32_t seed, bool verbose)
                 failures.push_back(std::move(f));
             for (std::string& f : DriverSettingsChanged(settingsBefore, *rig))
                 failures.push_back(std::move(f));
-            if (!failures.empty())
+            if (!failures.empty()) {
                 failures.insert(failures.begin(), "round " + std::to_string(rounds) + ":");
+                if (verbose)
+                    for (const std::string& line : rig->takeTrace())
+                        if (line.find("AVC_TRANSACTION") != std::string::npos)
+                            std::printf("  trace: %s\n", line.c_str());
+            }
             Pump(kRound - Ms(round.elapsed()) > 0ms ? kRound - Ms(round.elapsed()) : 0ms);
         }
         program->Stop();

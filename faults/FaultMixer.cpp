@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <QTabBar>
 
+#include <algorithm>
 #include <map>
 #include <sstream>
 
@@ -31,8 +32,9 @@ const QString kProgram = QStringLiteral("KavroMixerPanel");
 // The scene of every mixer of a window, by tab text: the values the device
 // holds and reports. Left out: the output balances, whose position goes to
 // the device along an exponential curve and comes back as the plain value
-// (a balance of 110 reads back as 54), and on USB the pans, which the
-// device does not report (a surface built afresh shows their defaults).
+// (a balance of 110 reads back as 54), the link buttons, which couple two
+// faders in the program alone, and on USB the pans, which the device does
+// not report (a surface built afresh shows their defaults).
 std::map<std::string, std::string> Scenes(const CKavroMixerPanelDlg& dlg)
 {
     std::map<std::string, std::string> out;
@@ -42,7 +44,7 @@ std::map<std::string, std::string> Scenes(const CKavroMixerPanelDlg& dlg)
         mixer::Scene scene = c->CaptureScene(name);
         const bool usb = c->BusKind() == 0;
         std::erase_if(scene.values, [usb](const mixer::SceneValue& v) {
-            return v.control == mixer::SceneControl::Balance ||
+            return v.control == mixer::SceneControl::Balance || v.control == mixer::SceneControl::Link ||
                    (usb && (v.control == mixer::SceneControl::LeftPan || v.control == mixer::SceneControl::RightPan));
         });
         out[name] = mixer::WriteScene(scene);
@@ -144,15 +146,25 @@ public:
         const int shown = m_dlg->TabCtrl()->currentIndex();
         if (shown < 0 || shown >= m_dlg->Containers().size())
             return;
-        // A mute, solo or link button of a strip clicked, one time in four (not
-        // the control section's: its Apply changes the driver's rate and sync).
+        // A mute or link button of a strip clicked, one time in four. Not the
+        // solo buttons: a solo lives in the program alone (the device holds
+        // the mutes it makes), so a surface built afresh cannot show it. Not
+        // the control section's: its Apply changes the driver's rate and sync.
         if (std::uniform_int_distribution<int>(0, 3)(random) == 0) {
+            CMixerCtrlContainer* c = m_dlg->Containers()[shown];
+            std::vector<CBitmapPushButton*> solos;
+            for (const CChannelStripStereoIn* strip : c->InputStrips())
+                if (strip) solos.insert(solos.end(), {strip->SoloLeft(), strip->SoloRight()});
             std::vector<CBitmapPushButton*> buttons;
-            for (CBitmapPushButton* b : m_dlg->Containers()[shown]->findChildren<CBitmapPushButton*>())
-                if (b->isVisible() && b->isEnabled() && !qobject_cast<CControlSection*>(b->parentWidget()))
+            for (CBitmapPushButton* b : c->findChildren<CBitmapPushButton*>())
+                if (b->isVisible() && b->isEnabled() && std::find(solos.begin(), solos.end(), b) == solos.end() &&
+                    !qobject_cast<CControlSection*>(b->parentWidget()))
                     buttons.push_back(b);
             if (!buttons.empty()) {
-                buttons[std::uniform_int_distribution<std::size_t>(0, buttons.size() - 1)(random)]->click();
+                // The button's own click, as the pointer, the space bar and a
+                // screen reader give it (QAbstractButton::click() would pass
+                // by its state).
+                buttons[std::uniform_int_distribution<std::size_t>(0, buttons.size() - 1)(random)]->Click();
                 return;
             }
         }
