@@ -183,8 +183,9 @@ int RunChaos(std::chrono::seconds length, std::uint32_t seed, bool verbose)
                 plan.emplace_back(t, random());
             actions += plan.size();
 
-            // The rig's request trace of this round only (it is printed with
-            // --verbose when the round fails; kept whole, it would grow for hours).
+            // The rig's request trace of this round only: its AV/C and USB
+            // control requests are printed with --verbose when the round
+            // fails (kept whole, the trace would grow for hours).
             rig->takeTrace();
             StallMeter stalls;
             stalls.Start();
@@ -216,7 +217,8 @@ int RunChaos(std::chrono::seconds length, std::uint32_t seed, bool verbose)
                 failures.insert(failures.begin(), "round " + std::to_string(rounds) + ":");
                 if (verbose)
                     for (const std::string& line : rig->takeTrace())
-                        if (line.find("AVC_TRANSACTION") != std::string::npos)
+                        if (line.find("AVC_TRANSACTION") != std::string::npos ||
+                            line.find("CONTROL_TRANSFER") != std::string::npos)
                             std::printf("  trace: %s\n", line.c_str());
             }
             Pump(kRound - Ms(round.elapsed()) > 0ms ? kRound - Ms(round.elapsed()) : 0ms);
