@@ -157,6 +157,14 @@ void CBitmapSlider::SetPos(int position)
     StorePos(position);
 }
 
+bool CBitmapSlider::ShowDeviceValue(int position)
+{
+    if (m_dragging)
+        return false;
+    SetPos(position);
+    return true;
+}
+
 int CBitmapSlider::PosToPixel(int position) const
 {
     const std::int64_t range = std::int64_t(m_maximum) - m_minimum;

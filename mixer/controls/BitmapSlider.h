@@ -30,6 +30,10 @@ public:
     bool SetThumb(const QPixmap& thumb);
 
     virtual void SetPos(int position);
+    // A value the device reports: SetPos, unless the user holds the slider
+    // (the hand wins; the drag's next report gives the device its value).
+    // Whether it was shown.
+    bool ShowDeviceValue(int position);
     // A move made by the user other than by dragging (keys, screen readers):
     // SetPos, then UM_SLIDER_MOVED with the new position, as a key press does.
     void MoveByUser(int position);

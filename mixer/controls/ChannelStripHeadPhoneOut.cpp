@@ -63,16 +63,13 @@ void CChannelStripHeadPhoneOut::FitKindLabel()
 
 void CChannelStripHeadPhoneOut::SetVolume(double levelDb, int channel)
 {
-    if (channel != 0 || m_volume->IsDragging())
-        return;
-    m_volume->SetPos(scaling::FaderPosFromLevel(levelDb));
-    m_readout->SetText(QString::fromStdString(scaling::FormatLevel(levelDb)));
+    if (channel == 0 && m_volume->ShowDeviceValue(scaling::FaderPosFromLevel(levelDb)))
+        m_readout->SetText(QString::fromStdString(scaling::FormatLevel(levelDb)));
 }
 
 void CChannelStripHeadPhoneOut::SetBalance(double value, int)
 {
-    if (!m_balance->IsDragging())
-        m_balance->SetPos(scaling::BalancePosFromDevice(value));
+    m_balance->ShowDeviceValue(scaling::BalancePosFromDevice(value));
 }
 
 void CChannelStripHeadPhoneOut::SetMute(int state, int)

@@ -59,16 +59,13 @@ void CChannelStripMainOut::DoDataExchange(bool fromControls)
 
 void CChannelStripMainOut::SetVolume(double levelDb, int)
 {
-    if (m_volume->IsDragging())
-        return;
-    m_volume->SetPos(scaling::FaderPosFromLevel(levelDb));
-    m_readout->SetText(QString::fromStdString(scaling::FormatLevelDb(levelDb)));
+    if (m_volume->ShowDeviceValue(scaling::FaderPosFromLevel(levelDb)))
+        m_readout->SetText(QString::fromStdString(scaling::FormatLevelDb(levelDb)));
 }
 
 void CChannelStripMainOut::SetBalance(double value, int)
 {
-    if (!m_balance->IsDragging())
-        m_balance->SetPos(scaling::BalancePosFromDevice(value));
+    m_balance->ShowDeviceValue(scaling::BalancePosFromDevice(value));
 }
 
 void CChannelStripMainOut::SetMute(int state, int)

@@ -124,18 +124,15 @@ void CChannelStripStereoIn::SetVolume(double levelDb, int channel)
 {
     CBitmapSlider* fader = channel == 1 ? m_volumeLeft : channel == 2 ? m_volumeRight : nullptr;
     CMatrixStatic* readout = channel == 1 ? m_readoutLeft : m_readoutRight;
-    // The user holding the fader wins; it goes to the device on its next report.
-    if (!fader || fader->IsDragging())
+    if (!fader || !fader->ShowDeviceValue(scaling::FaderPosFromLevel(levelDb)))
         return;
-    fader->SetPos(scaling::FaderPosFromLevel(levelDb));
     readout->SetText(Text(scaling::FormatLevel(levelDb)));
 }
 
 void CChannelStripStereoIn::SetBalance(double value, int channel)
 {
-    CBitmapSlider* pan = channel == 1 ? m_panLeft : channel == 2 ? m_panRight : nullptr;
-    if (pan && !pan->IsDragging())
-        pan->SetPos(scaling::BalancePosFromDevice(value));
+    if (CBitmapSlider* pan = channel == 1 ? m_panLeft : channel == 2 ? m_panRight : nullptr)
+        pan->ShowDeviceValue(scaling::BalancePosFromDevice(value));
 }
 
 void CChannelStripStereoIn::SetMute(int state, int channel)
