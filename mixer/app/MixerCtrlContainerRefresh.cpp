@@ -248,13 +248,10 @@ void CMixerCtrlContainer::RefreshElementOutput(CMixerElement* element, bool usbP
         return read(usb ? usbDevice->getVolume(block, channel, db) : fw->getVolume(block, channel, db));
     };
     const auto mute = [&](std::uint8_t channel, std::uint8_t& state) {
-        const bool read =
-            (usb ? usbDevice->getMute(block, channel, state) : fw->getMute(block, channel, state)) == qel::QEL_OK;
-        if (!read)
-            m_refreshReadFailed = true;
         // A mute the user set is still on its way to the device: the state
         // read is the one the click replaced, and the control keeps the click.
-        return read && !MuteWriteQueued(block, channel);
+        return read(usb ? usbDevice->getMute(block, channel, state) : fw->getMute(block, channel, state)) &&
+               !MuteWriteQueued(block, channel);
     };
     // Values the device refuses leave the control as it is.
     if (type == QLatin1String("Input") && element->VisibleFlag()) {
