@@ -248,28 +248,30 @@ void QelAvcEventHandler::rearm(AVC_NotifyCMD* command, const AvcFrame& frame) {
     AvcFrame answer;
     if (avcTransactionOn(*transport_, frame, answer) == QEL_OK && answer.length > 0 &&
         answer.at(0) == AVC_RESPONSE_INTERIM) {
-        // The INTERIM answer carries the value the device holds now: one that
-        // changed while the command was not armed is delivered as a change.
-        std::lock_guard lock(lock_);
-        if (stopping_) return;
-        const auto target = std::find_if(messages_.begin(), messages_.end(),
-                                         [&](const WndMessage& m) { return m.command == command; });
-        if (target == messages_.end() || target->window == nullptr) return;
-        AVC_NotifyCMD* const watched[1] = {command};
-        const NotifyMatch match = matchNotifyResponse(answer, watched);
-        if (match.command != command || !match.complete) return;
-        bool changed = false;
-        {
-            std::lock_guard data(context_.commandDataLock());
-            const std::vector<std::uint8_t> before(command->data().begin(), command->data().end());
-            changed = applyNotifyResponse(answer, match) &&
-                      !std::equal(before.begin(), before.end(), command->data().begin(), command->data().end());
-        }
-        if (changed) target->window->postMessage(target->message, reinterpret_cast<std::uintptr_t>(command), 0);
+        deliverInterim(command, answer);
         return;
     }
     std::lock_guard lock(lock_);
     markUnarmed(command);
+}
+
+void QelAvcEventHandler::deliverInterim(AVC_NotifyCMD* command, const AvcFrame& answer) {
+    std::lock_guard lock(lock_);
+    if (stopping_) return;
+    const auto target = std::find_if(messages_.begin(), messages_.end(),
+                                     [&](const WndMessage& m) { return m.command == command; });
+    if (target == messages_.end() || target->window == nullptr) return;
+    AVC_NotifyCMD* const watched[1] = {command};
+    const NotifyMatch match = matchNotifyResponse(answer, watched);
+    if (match.command != command || !match.complete) return;
+    bool changed = false;
+    {
+        std::lock_guard data(context_.commandDataLock());
+        const std::vector<std::uint8_t> before(command->data().begin(), command->data().end());
+        changed = applyNotifyResponse(answer, match) &&
+                  !std::equal(before.begin(), before.end(), command->data().begin(), command->data().end());
+    }
+    if (changed) target->window->postMessage(target->message, reinterpret_cast<std::uintptr_t>(command), 0);
 }
 
 bool QelAvcEventHandler::markUnarmed(AVC_NotifyCMD* command) {

@@ -76,6 +76,10 @@ private:
     // Arms `command` with `frame`; a failure puts it on the retry list while
     // it is registered and no stop has begun.
     void rearm(AVC_NotifyCMD* command, const AvcFrame& frame);
+    // The INTERIM answer of an arm carries the value the device holds now:
+    // one that changed while the command was not armed is delivered as a
+    // change to the command's window.
+    void deliverInterim(AVC_NotifyCMD* command, const AvcFrame& answer);
     // Tries the re-arms that failed again.
     void retryRearms();
     // Under lock_: puts a registered command on the retry list once; false
